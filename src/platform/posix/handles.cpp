@@ -1,0 +1,380 @@
+// Handles on POSIX: files and mutexes with the behaviour of their Windows namesakes.
+//
+// A handle is a small integer, a multiple of 4 as on Windows, naming a slot of a fixed table, so
+// that its value fits a 32-bit field; neither the null handle nor the invalid-handle value is
+// ever a valid handle. A slot refers to an object (an open file or a mutex); several slots refer
+// to one object after DuplicateHandle. An object lives while a handle or a call in progress
+// refers to it, as a kernel object does. The table is fixed in size: nothing is allocated.
+//
+// Files: CreateFileW opens with O_DSYNC, so that each write is on the storage (data and the
+// metadata needed to read it back) when WriteFile returns, as FILE_FLAG_WRITE_THROUGH promises.
+// O_SYNC would also flush timestamps on every write at no gain for a reader after a crash.
+// O_CLOEXEC keeps the file out of child processes, as a Windows handle created without
+// inheritable security attributes is. A file opened for writing without FILE_SHARE_WRITE holds
+// an exclusive open-file-description lock on the whole file, taken before the file is truncated:
+// a second writer, in this or another process, is refused with ERROR_SHARING_VIOLATION and the
+// file stays as it was.
+//
+// Mutexes: a robust, recursive pthread mutex. A thread that ends while owning it leaves it
+// abandoned: the next wait returns WAIT_ABANDONED and owns it. Finite waits use the monotonic
+// clock; waits block, nothing polls.
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "platform/posix/posix.h"
+
+namespace scrivlet {
+namespace os {
+namespace posix {
+namespace {
+
+const std::size_t kSlots = 4096;
+const std::size_t kObjects = 4096;
+
+enum class Kind { kFree, kFile, kMutex, kLost };
+
+struct Object {
+    Kind kind;
+    int references;  // handles and calls in progress
+    int fd;
+    pthread_mutex_t mutex;
+};
+
+Object g_objects[kObjects];
+Object* g_slots[kSlots];
+std::size_t g_open_handles = 0;
+pthread_mutex_t g_table_lock = PTHREAD_MUTEX_INITIALIZER;
+
+class TableLock {
+  public:
+    TableLock() { pthread_mutex_lock(&g_table_lock); }
+    ~TableLock() { pthread_mutex_unlock(&g_table_lock); }
+    TableLock(const TableLock&) = delete;
+    TableLock& operator=(const TableLock&) = delete;
+};
+
+HANDLE HandleOfSlot(std::size_t slot) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>((slot + 1) * 4));
+}
+
+// The slot index of a handle, or kSlots when the value cannot name a slot.
+std::size_t SlotOfHandle(HANDLE handle) {
+    std::uintptr_t value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value == 0 || value % 4 != 0 || value / 4 > kSlots) return kSlots;
+    return value / 4 - 1;
+}
+
+// With the table lock held: a free slot for object, or kSlots.
+std::size_t TakeSlot(Object* object) {
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        if (g_slots[i] == nullptr) {
+            g_slots[i] = object;
+            ++object->references;
+            ++g_open_handles;
+            return i;
+        }
+    }
+    return kSlots;
+}
+
+// With the table lock held: a free object, or null.
+Object* TakeObject(Kind kind) {
+    for (Object& object : g_objects) {
+        if (object.kind == Kind::kFree) {
+            object.kind = kind;
+            object.references = 0;
+            object.fd = -1;
+            return &object;
+        }
+    }
+    return nullptr;
+}
+
+// Disposes of an object that nothing refers to any more.
+void Destroy(Object* object) {
+    if (object->kind == Kind::kFile) {
+        close(object->fd);  // the lock goes with the last descriptor of the open file
+        object->kind = Kind::kFree;
+    } else if (object->kind == Kind::kMutex) {
+        // Closing the last handle of a mutex that this thread still owns releases it first.
+        // One that another thread owns is never reused: its owner may still release it, and
+        // the robust-mutex bookkeeping of that thread still points at it.
+        int result = pthread_mutex_trylock(&object->mutex);
+        if (result == EOWNERDEAD) {
+            pthread_mutex_consistent(&object->mutex);
+            result = 0;
+        }
+        if (result != 0) {
+            object->kind = Kind::kLost;
+            return;
+        }
+        // Give up every level this thread holds: the unlock after the last one is refused.
+        while (pthread_mutex_unlock(&object->mutex) == 0) {
+        }
+        pthread_mutex_destroy(&object->mutex);
+        object->kind = Kind::kFree;
+    }
+}
+
+void Unreference(Object* object) {
+    if (--object->references == 0) Destroy(object);
+}
+
+// The object behind a handle with one more reference (give it back with Release), or null with
+// ERROR_INVALID_HANDLE as the last error.
+Object* Acquire(HANDLE handle, Kind kind) {
+    {
+        TableLock lock;
+        std::size_t slot = SlotOfHandle(handle);
+        if (slot < kSlots && g_slots[slot] != nullptr && g_slots[slot]->kind == kind) {
+            ++g_slots[slot]->references;
+            return g_slots[slot];
+        }
+    }
+    Table().SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+}
+
+void Release(Object* object) {
+    TableLock lock;
+    Unreference(object);
+}
+
+// Registers a new object under a new handle; on failure disposes of it and returns null with
+// ERROR_TOO_MANY_OPEN_FILES.
+HANDLE Register(Object* object) {
+    TableLock lock;
+    std::size_t slot = TakeSlot(object);
+    if (slot == kSlots) {
+        ++object->references;
+        Unreference(object);
+        Table().SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return nullptr;
+    }
+    return HandleOfSlot(slot);
+}
+
+HANDLE Fail(DWORD code) {
+    Table().SetLastError(code);
+    return InvalidHandleValue();
+}
+
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   void* /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
+    // The library creates its files in one way only; other dispositions are not provided.
+    if (dwCreationDisposition != CREATE_ALWAYS) return Fail(ERROR_INVALID_PARAMETER);
+    char path[kNativePathSize];
+    DWORD code = NativePath(lpFileName, path, sizeof path);
+    if (code != ERROR_SUCCESS) return Fail(code);
+
+    const bool writing = (dwDesiredAccess & GENERIC_WRITE) != 0;
+    int flags =
+        O_CLOEXEC | (writing ? ((dwDesiredAccess & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
+    if (dwFlagsAndAttributes & FILE_FLAG_WRITE_THROUGH) flags |= O_DSYNC;
+
+    // Create the file if it is new; open it without truncating if it exists, so that a file
+    // another writer holds is not changed before the lock has been asked for.
+    bool existed = false;
+    int fd = -1;
+    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+        fd = open(path, flags | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0 || errno != EEXIST) break;
+        fd = open(path, flags);
+        if (fd >= 0)
+            existed = true;
+        else if (errno != ENOENT)
+            break;  // ENOENT: removed in between; create it after all
+    }
+    if (fd < 0) return Fail(ErrorFromErrno(errno, path));
+
+    if (writing && (dwShareMode & FILE_SHARE_WRITE) == 0) {
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        if (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+            int error = errno;
+            close(fd);
+            return Fail((error == EAGAIN || error == EACCES) ? ERROR_SHARING_VIOLATION
+                                                             : ErrorFromErrno(error, path));
+        }
+    }
+    if (existed && writing) {
+        struct stat info;
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) {
+            int error = errno;
+            close(fd);
+            return Fail(ErrorFromErrno(error, path));
+        }
+    }
+
+    Object* object;
+    {
+        TableLock lock;
+        object = TakeObject(Kind::kFile);
+    }
+    if (object == nullptr) {
+        close(fd);
+        return Fail(ERROR_TOO_MANY_OPEN_FILES);
+    }
+    object->fd = fd;
+    HANDLE handle = Register(object);
+    if (handle == nullptr) return InvalidHandleValue();
+    Table().SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+}
+
+BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
+               DWORD* lpNumberOfBytesWritten, void* /*lpOverlapped*/) {
+    if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
+    Object* object = Acquire(hFile, Kind::kFile);
+    if (object == nullptr) return FALSE;
+    // One system call; a short write is a success that reports the bytes written.
+    ssize_t written;
+    do {
+        written = write(object->fd, lpBuffer, nNumberOfBytesToWrite);
+    } while (written < 0 && errno == EINTR);
+    int error = errno;
+    Release(object);
+    if (written < 0) {
+        Table().SetLastError(ErrorFromErrno(error, nullptr));
+        return FALSE;
+    }
+    if (lpNumberOfBytesWritten != nullptr) {
+        *lpNumberOfBytesWritten = static_cast<DWORD>(written);
+    }
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+    {
+        TableLock lock;
+        std::size_t slot = SlotOfHandle(hObject);
+        if (slot < kSlots && g_slots[slot] != nullptr) {
+            Object* object = g_slots[slot];
+            g_slots[slot] = nullptr;
+            --g_open_handles;
+            Unreference(object);
+            return TRUE;
+        }
+    }
+    Table().SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}
+
+BOOL DuplicateHandle(HANDLE /*hSourceProcessHandle*/, HANDLE hSourceHandle,
+                     HANDLE /*hTargetProcessHandle*/, HANDLE* lpTargetHandle,
+                     DWORD /*dwDesiredAccess*/, BOOL /*bInheritHandle*/, DWORD /*dwOptions*/) {
+    {
+        TableLock lock;
+        std::size_t slot = SlotOfHandle(hSourceHandle);
+        if (slot < kSlots && g_slots[slot] != nullptr && lpTargetHandle != nullptr) {
+            std::size_t copy = TakeSlot(g_slots[slot]);
+            if (copy == kSlots) {
+                Table().SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+                return FALSE;
+            }
+            *lpTargetHandle = HandleOfSlot(copy);
+            return TRUE;
+        }
+    }
+    Table().SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}
+
+HANDLE CreateMutexW(void* /*lpMutexAttributes*/, BOOL bInitialOwner, LPCWSTR lpName) {
+    // Only unnamed mutexes are provided: a name would make the mutex reachable from other
+    // processes, which the library never wants.
+    if (lpName != nullptr) {
+        Table().SetLastError(ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
+    Object* object;
+    {
+        TableLock lock;
+        object = TakeObject(Kind::kMutex);
+    }
+    if (object == nullptr) {
+        Table().SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return nullptr;
+    }
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+    int result = pthread_mutex_init(&object->mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+    if (result != 0) {
+        TableLock lock;
+        object->kind = Kind::kFree;
+        Table().SetLastError(ErrorFromErrno(result, nullptr));
+        return nullptr;
+    }
+    if (bInitialOwner) pthread_mutex_lock(&object->mutex);
+    return Register(object);
+}
+
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    Object* object = Acquire(hHandle, Kind::kMutex);
+    if (object == nullptr) return WAIT_FAILED;
+    int result;
+    if (dwMilliseconds == INFINITE) {
+        result = pthread_mutex_lock(&object->mutex);
+    } else if (dwMilliseconds == 0) {
+        result = pthread_mutex_trylock(&object->mutex);
+    } else {
+        struct timespec deadline;
+        clock_gettime(CLOCK_MONOTONIC, &deadline);
+        deadline.tv_sec += dwMilliseconds / 1000;
+        deadline.tv_nsec += static_cast<long>(dwMilliseconds % 1000) * 1000000L;
+        if (deadline.tv_nsec >= 1000000000L) {
+            deadline.tv_sec += 1;
+            deadline.tv_nsec -= 1000000000L;
+        }
+        result = pthread_mutex_clocklock(&object->mutex, CLOCK_MONOTONIC, &deadline);
+    }
+    DWORD outcome;
+    if (result == 0) {
+        outcome = WAIT_OBJECT_0;
+    } else if (result == EOWNERDEAD) {
+        pthread_mutex_consistent(&object->mutex);
+        outcome = WAIT_ABANDONED;
+        result = 0;
+    } else if (result == EBUSY || result == ETIMEDOUT) {
+        outcome = WAIT_TIMEOUT;
+    } else {
+        outcome = WAIT_FAILED;
+    }
+    Release(object);
+    if (outcome == WAIT_FAILED) Table().SetLastError(ErrorFromErrno(result, nullptr));
+    return outcome;
+}
+
+BOOL ReleaseMutex(HANDLE hMutex) {
+    Object* object = Acquire(hMutex, Kind::kMutex);
+    if (object == nullptr) return FALSE;
+    int result = pthread_mutex_unlock(&object->mutex);
+    Release(object);
+    if (result != 0) {
+        Table().SetLastError(result == EPERM ? ERROR_NOT_OWNER : ErrorFromErrno(result, nullptr));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::size_t OpenHandleCount() {
+    TableLock lock;
+    return g_open_handles;
+}
+
+}  // namespace posix
+}  // namespace os
+}  // namespace scrivlet
