@@ -1,0 +1,284 @@
+// TQCLogFile_1 against the real file system: the bytes of each file (library lines, records,
+// their order), the names of the ring's files, switching, rotation at the exact footer boundary,
+// the no-room limit, the counter's wrap, the state "on without file", and copies sharing a file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "support/faults.h"
+#include "support/files.h"
+
+using namespace scrivlet::test;
+
+namespace {
+
+typedef TQCLogFile_1::tagInfoData_1 Info;
+
+// Reaches the protected members a test needs to set up a state or to watch one.
+class Probe : public TQCLogFile_1 {
+  public:
+    using TQCLogFile_1::CreateFileName;
+    using TQCLogFile_1::m_uiCounter;
+    using TQCLogFile_1::m_uiFileNumber;
+};
+
+// 2026-12-04 15:17:30.045 UTC; seconds and milliseconds read the same in every time zone.
+const std::int64_t kSeconds = 1796397450;
+
+// The time stamp that the fixed clock gives, as the file holds it. Its shape and the parts that
+// do not depend on the time zone are checked here.
+std::string Stamp() {
+    TQ_WCHAR text[25];
+    TQ_DateTime::DateTimeSpaceToString_1(TQ_DateTime::GetLocalDateTime_1(), text);
+    const std::string stamp = Narrow(text);
+    EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{4}\.\d\d\.\d\d \d\d:\d\d:30\.045 )")))
+        << stamp;
+    return Utf16Bytes(stamp);
+}
+
+std::string Line(const std::string& text) { return Stamp() + Utf16Bytes(text + "\r\n"); }
+
+void ExpectFailure(const Info& info, unsigned location, unsigned type, unsigned error,
+                   unsigned value) {
+    EXPECT_EQ(info.uiModule, 46u);
+    EXPECT_EQ(info.uiLocation, location);
+    EXPECT_EQ(info.uiErrorType, type);
+    EXPECT_EQ(info.uiError, error);
+    EXPECT_EQ(info.uiValue, value);
+    EXPECT_EQ(info.uiErrorSet, 1u);
+}
+
+std::string Path(TQCLogFile_1& log) {
+    TQCLogFile_1::tagChangeData_1 data{};
+    Info info = NoError();
+    log.GetFolderFileName(&data, &info);
+    return Narrow(data.pszFolderFileName);
+}
+
+class LogFile : public ::testing::Test {
+  protected:
+    void SetUp() override { faults.FixClock(kSeconds, 45); }
+    bool Configure(TQCLogFile_1& log, TQCLogFile_1::tagInitData_1 config) {
+        return log.Init(&config, &info);
+    }
+    TempDir dir;
+    FaultScope faults;
+    Info info = NoError();
+};
+
+TEST_F(LogFile, LayoutIsCounterHeaderRecordsFooter) {
+    TQCLogFile_1 log;
+    ASSERT_TRUE(Configure(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
+    ASSERT_TRUE(log.Switch(true, &info));
+    EXPECT_EQ(Path(log), "logs\\sub\\app_0001.log");
+    const std::string binary("\0\xff\r\n", 4);
+    ASSERT_TRUE(log.Write("abc", 3, &info));
+    ASSERT_TRUE(log.Write(binary.data(), 4, &info));
+    ASSERT_TRUE(log.Switch(false, &info));
+    EXPECT_EQ(ReadBytes("logs/sub/app_0001.log"),
+              Line("1 1 1") + Line("Head 1 2") + "abc" + binary + Line("Foot 1 3"));
+
+    // A file ended by ShutDown has no footer.
+    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(log.Write("x", 1, &info));
+    log.ShutDown();
+    EXPECT_EQ(ReadBytes("logs/sub/app_0002.log"), Line("2 1 1") + Line("Head 1 2") + "x");
+    EXPECT_EQ(info.uiErrorSet, 0u);
+}
+
+TEST_F(LogFile, RingWrapsReplacingFilesWhileTheCounterGoesOn) {
+    std::ofstream("r_0002.log") << std::string(5000, 'j');  // an old file to be replaced
+    TQCLogFile_1 log;
+    ASSERT_TRUE(Configure(log, Config(3, 688, "r", "", "", "", true)));
+    ASSERT_TRUE(log.Switch(true, &info));
+    for (char fill : std::string("abcd")) {
+        const std::string record(600, fill);  // two never fit into one file
+        ASSERT_TRUE(log.Write(record.data(), 600, &info)) << fill;
+    }
+    EXPECT_EQ(Path(log), "r_0001.log");
+    log.ShutDown();
+    EXPECT_EQ(ReadBytes("r_0001.log"), Line("4 1 1") + std::string(600, 'd'));
+    EXPECT_EQ(ReadBytes("r_0002.log"), Line("2 1 1") + std::string(600, 'b'));
+    EXPECT_EQ(ReadBytes("r_0003.log"), Line("3 1 1") + std::string(600, 'c'));
+    EXPECT_FALSE(Exists("r_0004.log"));
+}
+
+TEST_F(LogFile, FileNames) {
+    const struct {
+        const char* folder;
+        const char* name;
+        unsigned number;
+        const char* path;
+    } cases[] = {
+        {"", "", 1, "LogFile_1_0001.log"},
+        {"D:\\Data\\", "log", 1, "D:\\Data\\\\log_0001.log"},
+        {"C:\\Logs", "Pump", 12, "C:\\Logs\\Pump_0012.log"},
+        {"", "trace.old.log", 9999, "trace_9999.log"},
+        {"", ".log", 1, "_0001.log"},
+    };
+    for (const auto& c : cases) {
+        Probe log;
+        ASSERT_TRUE(Configure(log, Config(9999, 688, c.name, c.folder)));
+        log.m_uiFileNumber = c.number;
+        log.CreateFileName();
+        EXPECT_EQ(Path(log), c.path);
+    }
+    // The doubled separator behind a folder ending in a backslash still names the file.
+    TQCLogFile_1 log;
+    ASSERT_TRUE(Configure(log, Config(2, 688, "log", "data\\")));
+    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(log.Write("z", 1, &info));
+    EXPECT_EQ(Path(log), "data\\\\log_0001.log");
+    EXPECT_EQ(ReadBytes("data/log_0001.log"), "z");
+}
+
+TEST_F(LogFile, SwitchingOnTwiceKeepsTheFileOffThenOnMovesOn) {
+    TQCLogFile_1 log;
+    ASSERT_TRUE(Configure(log, Config(5, 688, "s")));
+    EXPECT_TRUE(log.Write("off", 3, &info));  // dropped: nothing is open
+    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(log.Switch(true, &info));
+    EXPECT_EQ(faults.Calls(Op::kCreateFileW), 1u);
+    ASSERT_TRUE(log.Write("one", 3, &info));
+    ASSERT_TRUE(log.Switch(false, &info));
+    EXPECT_TRUE(log.Write("dropped", 7, &info));
+    ASSERT_TRUE(log.Switch(true, &info));
+    EXPECT_EQ(Path(log), "s_0002.log");
+    ASSERT_TRUE(log.Write("two", 3, &info));
+    ASSERT_TRUE(log.Switch(false, &info));
+    EXPECT_EQ(ReadBytes("s_0001.log"), "one");
+    EXPECT_EQ(ReadBytes("s_0002.log"), "two");
+    EXPECT_EQ(info.uiErrorSet, 0u);
+}
+
+TEST_F(LogFile, RecordRotatesExactlyWhenTheFooterWouldNotFit) {
+    // S = 688 and a footer of 24 + 7 characters: F = 31, 62 bytes.
+    const struct {
+        unsigned first, second;
+        bool rotates;
+    } cases[] = {{100, 526, false}, {100, 527, true}, {1, 625, false}, {1, 626, true}};
+    for (const auto& c : cases) {
+        TempDir sub;
+        TQCLogFile_1 log;
+        ASSERT_TRUE(Configure(log, Config(2, 688, "b", "", "", "F")));
+        ASSERT_TRUE(log.Switch(true, &info));
+        ASSERT_TRUE(log.Write(std::string(c.first, 'a').data(), c.first, &info));
+        ASSERT_TRUE(log.Write(std::string(c.second, 'b').data(), c.second, &info));
+        ASSERT_TRUE(log.Switch(false, &info));
+        const std::string footer = Line("F 1 3");
+        const std::string first(c.first, 'a'), second(c.second, 'b');
+        if (c.rotates) {
+            EXPECT_EQ(ReadBytes("b_0001.log"), first + footer) << c.second;
+            EXPECT_EQ(ReadBytes("b_0002.log"), second + footer) << c.second;
+        } else {
+            EXPECT_EQ(ReadBytes("b_0001.log"), first + second + footer) << c.second;
+            EXPECT_EQ(ReadBytes("b_0001.log").size(), 688u);
+            EXPECT_FALSE(Exists("b_0002.log"));
+        }
+    }
+}
+
+TEST_F(LogFile, RecordLargerThanAnEmptyFileIsRefused) {
+    const std::string header(63, 'h');  // a header line of 93 characters, 186 bytes
+    const struct {
+        std::string header;
+        unsigned room;
+    } cases[] = {{"", 688}, {header, 688 - 186}};
+    for (const auto& c : cases) {
+        TempDir sub;
+        TQCLogFile_1 log;
+        info = NoError();
+        ASSERT_TRUE(Configure(log, Config(2, 688, "n", "", c.header)));
+        ASSERT_TRUE(log.Switch(true, &info));
+        ASSERT_TRUE(log.Write(std::string(c.room, 'x').data(), c.room, &info));
+        EXPECT_FALSE(log.Write(std::string(c.room + 1, 'y').data(), c.room + 1, &info));
+        ExpectFailure(info, 17, 4, 6, c.room);
+        log.ShutDown();
+        const std::string line = c.header.empty() ? "" : Line(c.header + " 1 2");
+        EXPECT_EQ(ReadBytes("n_0001.log"), line + std::string(c.room, 'x'));
+        EXPECT_EQ(line.size(), c.header.empty() ? 0u : 186u);
+        EXPECT_FALSE(Exists("n_0002.log"));
+    }
+}
+
+TEST_F(LogFile, CounterWrapsFromTheLargestValueToOne) {
+    Probe log;
+    ASSERT_TRUE(Configure(log, Config(2, 688, "w", "", "", "", true)));
+    log.m_uiCounter = 4294967295u;
+    ASSERT_TRUE(log.Switch(true, &info));
+    // The counter line of 40 characters leaves 688 - 80 bytes for a record.
+    EXPECT_FALSE(log.Write(std::string(609, 'x').data(), 609, &info));
+    ExpectFailure(info, 17, 4, 6, 608);
+    info = NoError();
+    ASSERT_TRUE(log.Switch(false, &info));
+    ASSERT_TRUE(log.Switch(true, &info));
+    log.ShutDown();
+    EXPECT_EQ(ReadBytes("w_0001.log"), Line("4294967295 1 1"));
+    EXPECT_EQ(ReadBytes("w_0002.log"), Line("1 1 1"));
+    EXPECT_EQ(log.m_uiCounter, 2u);
+}
+
+TEST_F(LogFile, FailedFolderLeavesTheObjectOnWithoutAFile) {
+    TQCLogFile_1 log;
+    EXPECT_TRUE(log.Exit(&info));  // nothing open: nothing to close, nothing written
+    EXPECT_EQ(info.uiErrorSet, 0u);
+    ASSERT_TRUE(Configure(log, Config(2, 688, "o", "newdir")));
+    faults.Fail(Op::kCreateDirectoryW, 1, 5);
+    EXPECT_FALSE(log.Switch(true, &info));
+    ExpectFailure(info, 22, 2, 5, 0);
+    TQCLogFile_1::tagChangeData_1 data{};
+    ASSERT_TRUE(log.GetData(&data, &info));
+    EXPECT_TRUE(data.bSwitchedOn);
+
+    const unsigned queries = faults.Calls(Op::kGetFileAttributesW);
+    info = NoError();
+    EXPECT_TRUE(log.Switch(true, &info));  // already on: tries nothing
+    EXPECT_EQ(faults.Calls(Op::kGetFileAttributesW), queries);
+    EXPECT_EQ(faults.Calls(Op::kCreateFileW), 0u);
+    EXPECT_FALSE(log.Write("x", 1, &info));
+    ExpectFailure(info, 18, 2, 6, 0);
+
+    info = NoError();
+    ASSERT_TRUE(log.Switch(false, &info));
+    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(log.Write("x", 1, &info));
+    ASSERT_TRUE(log.Exit(&info));
+    EXPECT_EQ(ReadBytes("newdir/o_0001.log"), "x");
+}
+
+TEST_F(LogFile, CopiesShareTheFileAndEachClosesItsOwnHandle) {
+    TQCLogFile_1 a;
+    ASSERT_TRUE(Configure(a, Config(2, 688, "c")));
+    ASSERT_TRUE(a.Switch(true, &info));
+    ASSERT_TRUE(a.Write("A", 1, &info));
+    {
+        TQCLogFile_1 b(a);
+        EXPECT_EQ(faults.LiveHandles(), 2);
+        ASSERT_TRUE(b.Write("B", 1, &info));
+        ASSERT_TRUE(a.Write("C", 1, &info));
+    }
+    EXPECT_EQ(faults.LiveHandles(), 1);
+    {
+        TQCLogFile_1 c;
+        c = a;
+        EXPECT_EQ(Path(c), "c_0001.log");
+        ASSERT_TRUE(c.Write("D", 1, &info));
+        ASSERT_TRUE(c.Switch(false, &info));
+        ASSERT_TRUE(a.Write("E", 1, &info));  // the source's handle is still open
+    }
+    // A copy whose handle cannot be duplicated has no file.
+    faults.Fail(Op::kDuplicateHandle, 1, 8);
+    TQCLogFile_1 d(a);
+    EXPECT_FALSE(d.Write("F", 1, &info));
+    ExpectFailure(info, 18, 2, 6, 0);
+    EXPECT_EQ(faults.LiveHandles(), 1);
+    a.ShutDown();
+    EXPECT_EQ(faults.LiveHandles(), 0);
+    // Every close closed a handle that was open: none twice.
+    EXPECT_EQ(faults.Calls(Op::kCloseHandle), 3u);
+    EXPECT_EQ(ReadBytes("c_0001.log"), "ABCDE");
+}
+
+}  // namespace
