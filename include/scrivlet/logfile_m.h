@@ -20,7 +20,7 @@
 //   another thread lands wholly before or after it.
 // - The path that GetData and GetFolderFileName hand out points into the object; the lock covers
 //   the taking of the pointer, not the reading of the text, which a rotation on another thread
-//   may rewrite.
+//   may rewrite. CopyFolderFileName copies the text under the lock instead.
 #ifndef SCRIVLET_LOGFILE_M_H
 #define SCRIVLET_LOGFILE_M_H
 
@@ -55,6 +55,12 @@ class SCRIVLET_API TQCLogFileM_1 : public TQCLogFile_1 {
 
     // Under the mutex fills pszFolderFileName only.
     bool GetFolderFileName(tagChangeData_1* const pChangeData, tagInfoData_1* pInfo) override;
+
+    // Under the mutex copies the current path into the caller's array, so that the copy is whole
+    // even while another thread rotates to the next file. Lock failures are recorded at the
+    // places of GetFolderFileName (20 release, 21 abandoned, 22 timed out, 23 failed); after a
+    // failed wait the array is left as it was. Not virtual: it adds nothing to the virtual table.
+    bool CopyFolderFileName(TQ_WCHAR (&szFolderFileName)[260], tagInfoData_1* pInfo);
 
     // Creates the mutex already owned, runs the base Init while owning it, releases it. A
     // mutex that the object already had is closed first. If the base Init refuses the

@@ -147,6 +147,13 @@ bool TQCLogFileM_1::GetFolderFileName(tagChangeData_1* const pChangeData, tagInf
     return Unlock(m_hMutex, kGetFolderFileNameRelease, pInfo);
 }
 
+bool TQCLogFileM_1::CopyFolderFileName(TQ_WCHAR (&szFolderFileName)[260], tagInfoData_1* pInfo) {
+    if (!Lock(m_hMutex, m_uiTimeout, kGetFolderFileNameRelease, pInfo)) return false;
+    // Both arrays hold 260 elements and the path always ends within them: the copy fits.
+    os::wcscpy_s(szFolderFileName, 260, m_szFolderFileName);
+    return Unlock(m_hMutex, kGetFolderFileNameRelease, pInfo);
+}
+
 void TQCLogFileM_1::ShutDown() {
     TQCLogFile_1::ShutDown();
     if (m_hMutex != nullptr) {

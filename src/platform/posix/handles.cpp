@@ -17,15 +17,29 @@
 //
 // Mutexes: a robust, recursive pthread mutex. A thread that ends while owning it leaves it
 // abandoned: the next wait returns WAIT_ABANDONED and owns it. Finite waits use the monotonic
-// clock; waits block, nothing polls.
+// clock; waits block, nothing polls. Each mutex also records its owner and the levels it holds,
+// so that a release by another thread is refused before it reaches pthread_mutex_unlock, and
+// closing the last handle gives up exactly the levels its owner holds.
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+
+#if defined(__SANITIZE_THREAD__)
+#define SCRIVLET_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SCRIVLET_TSAN 1
+#endif
+#endif
+#if defined(SCRIVLET_TSAN)
+#include <sanitizer/tsan_interface.h>
+#endif
 
 #include "platform/posix/posix.h"
 
@@ -44,6 +58,11 @@ struct Object {
     int references;  // handles and calls in progress
     int fd;
     pthread_mutex_t mutex;
+    // The thread id of the mutex's owner (0: none) and the levels it holds. Only the owner
+    // changes them, and the next owner after the previous one ended; other threads only compare
+    // the owner with themselves, and only the owner can ever match.
+    std::atomic<pid_t> owner;
+    std::atomic<unsigned> levels;
 };
 
 Object g_objects[kObjects];
@@ -90,6 +109,8 @@ Object* TakeObject(Kind kind) {
             object.kind = kind;
             object.references = 0;
             object.fd = -1;
+            object.owner = 0;
+            object.levels = 0;
             return &object;
         }
     }
@@ -108,15 +129,20 @@ void Destroy(Object* object) {
         int result = pthread_mutex_trylock(&object->mutex);
         if (result == EOWNERDEAD) {
             pthread_mutex_consistent(&object->mutex);
+            object->levels = 0;  // the ended owner's levels went with it
             result = 0;
         }
         if (result != 0) {
             object->kind = Kind::kLost;
             return;
         }
-        // Give up every level this thread holds: the unlock after the last one is refused.
-        while (pthread_mutex_unlock(&object->mutex) == 0) {
+        // Give up the level just taken and every level this thread held before, no more: an
+        // unlock too many is a misuse that a thread checker rightly reports.
+        for (unsigned held = object->levels + 1; held > 0; --held) {
+            pthread_mutex_unlock(&object->mutex);
         }
+        object->owner = 0;
+        object->levels = 0;
         pthread_mutex_destroy(&object->mutex);
         object->kind = Kind::kFree;
     }
@@ -163,6 +189,38 @@ HANDLE Register(Object* object) {
 HANDLE Fail(DWORD code) {
     Table().SetLastError(code);
     return InvalidHandleValue();
+}
+
+// Notes one more level of ownership by the calling thread, which has just locked the mutex.
+void Owned(Object* object) {
+    if (object->levels.fetch_add(1, std::memory_order_relaxed) == 0) {
+        object->owner.store(gettid(), std::memory_order_relaxed);
+    }
+}
+
+// pthread_mutex_clocklock, which the thread checker of the tsan build (gcc 12's runtime) does
+// not intercept: a lock taken through it would be invisible to the checker, every access it
+// guards would look like a race and its release like the unlock of a mutex never locked. That
+// build therefore announces the lock through the checker's mutex annotations; the call itself is
+// the same in every build. (pthread_mutex_timedlock, which the checker knows, is no substitute: its
+// deadline is on the wall clock, so setting the clock back during a wait would stretch the wait,
+// and looping on a recomputed deadline cannot undo that without polling.) One case stays beyond
+// the annotations: an owner that ends during this very wait leaves the checker counting the ended
+// thread as owner; a wait that finds the mutex already abandoned goes through the intercepted
+// trylock before it comes here.
+int ClockLock(pthread_mutex_t* mutex, const struct timespec* deadline) {
+#if defined(SCRIVLET_TSAN)
+    __tsan_mutex_pre_lock(mutex, __tsan_mutex_try_lock);
+    const int result = pthread_mutex_clocklock(mutex, CLOCK_MONOTONIC, deadline);
+    __tsan_mutex_post_lock(mutex,
+                           (result == 0 || result == EOWNERDEAD)
+                               ? __tsan_mutex_try_lock
+                               : __tsan_mutex_try_lock | __tsan_mutex_try_lock_failed,
+                           0);
+    return result;
+#else
+    return pthread_mutex_clocklock(mutex, CLOCK_MONOTONIC, deadline);
+#endif
 }
 
 }  // namespace
@@ -318,19 +376,21 @@ HANDLE CreateMutexW(void* /*lpMutexAttributes*/, BOOL bInitialOwner, LPCWSTR lpN
         Table().SetLastError(ErrorFromErrno(result, nullptr));
         return nullptr;
     }
-    if (bInitialOwner) pthread_mutex_lock(&object->mutex);
+    if (bInitialOwner) {
+        pthread_mutex_lock(&object->mutex);
+        Owned(object);
+    }
     return Register(object);
 }
 
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     Object* object = Acquire(hHandle, Kind::kMutex);
     if (object == nullptr) return WAIT_FAILED;
-    int result;
-    if (dwMilliseconds == INFINITE) {
-        result = pthread_mutex_lock(&object->mutex);
-    } else if (dwMilliseconds == 0) {
-        result = pthread_mutex_trylock(&object->mutex);
-    } else {
+    // A finite wait first tries without waiting (a mutex that is free or abandoned is taken at
+    // once), then blocks until the deadline.
+    int result = dwMilliseconds == INFINITE ? pthread_mutex_lock(&object->mutex)
+                                            : pthread_mutex_trylock(&object->mutex);
+    if (result == EBUSY && dwMilliseconds != 0 && dwMilliseconds != INFINITE) {
         struct timespec deadline;
         clock_gettime(CLOCK_MONOTONIC, &deadline);
         deadline.tv_sec += dwMilliseconds / 1000;
@@ -339,13 +399,16 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
             deadline.tv_sec += 1;
             deadline.tv_nsec -= 1000000000L;
         }
-        result = pthread_mutex_clocklock(&object->mutex, CLOCK_MONOTONIC, &deadline);
+        result = ClockLock(&object->mutex, &deadline);
     }
     DWORD outcome;
     if (result == 0) {
+        Owned(object);
         outcome = WAIT_OBJECT_0;
     } else if (result == EOWNERDEAD) {
         pthread_mutex_consistent(&object->mutex);
+        object->levels.store(0, std::memory_order_relaxed);  // the ended owner's levels
+        Owned(object);
         outcome = WAIT_ABANDONED;
         result = 0;
     } else if (result == EBUSY || result == ETIMEDOUT) {
@@ -361,6 +424,14 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 BOOL ReleaseMutex(HANDLE hMutex) {
     Object* object = Acquire(hMutex, Kind::kMutex);
     if (object == nullptr) return FALSE;
+    if (object->owner.load(std::memory_order_relaxed) != gettid()) {
+        Release(object);
+        Table().SetLastError(ERROR_NOT_OWNER);
+        return FALSE;
+    }
+    if (object->levels.fetch_sub(1, std::memory_order_relaxed) == 1) {
+        object->owner.store(0, std::memory_order_relaxed);
+    }
     int result = pthread_mutex_unlock(&object->mutex);
     Release(object);
     if (result != 0) {
