@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -303,6 +304,8 @@ struct Place {
     unsigned module, error, type, location, value;
 };
 
+void PrintTo(const Place& place, std::ostream* os) { *os << place.name; }
+
 const Place kPlaces[] = {
     {"FileCountZero", CountZero, kLog, 9, kParameter, 1, 0},
     {"FileCountAbove9999", CountAbove, kLog, 8, kParameter, 2, 10000},
@@ -400,7 +403,6 @@ TEST(Places, EveryPlaceIsProduced) {
     for (unsigned location = 1; location <= 23; ++location) {
         if (!produced.count({kLogM, location})) missing += " 48:" + std::to_string(location);
     }
-    EXPECT_EQ(produced.size(), 45u) << "places without a scenario:" << missing;
     EXPECT_TRUE(missing.empty()) << "places without a scenario:" << missing;
 }
 
