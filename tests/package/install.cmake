@@ -1,0 +1,13 @@
+# Installs the build tree BUILD_DIR into a fresh PREFIX (cmake -P script).
+file(REMOVE_RECURSE "${PREFIX}")
+set(config_args)
+if(CONFIG)
+  set(config_args --config "${CONFIG}")
+endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}" ${config_args}
+                COMMAND_ERROR_IS_FATAL ANY)
+foreach(file include/scrivlet/scrivlet.h)
+  if(NOT EXISTS "${PREFIX}/${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()

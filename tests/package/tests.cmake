@@ -1,0 +1,45 @@
+# The installed package, used as a host uses it: this build tree is installed into a prefix of its
+# own under the build folder, then a small host (and every example) is built against that prefix
+# with find_package, and the host once more with the flags that pkg-config gives, and each is run.
+if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
+  include(GNUInstallDirs)
+  set(SCRIVLET_PACKAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/package)
+  set(SCRIVLET_PACKAGE_PREFIX ${SCRIVLET_PACKAGE_DIR}/prefix)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    message(FATAL_ERROR "the package tests need a relative CMAKE_INSTALL_LIBDIR")
+  endif()
+
+  add_test(NAME Package.Install
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+                   -DPREFIX=${SCRIVLET_PACKAGE_PREFIX} -DCONFIG=$<CONFIG>
+                   -P ${CMAKE_CURRENT_LIST_DIR}/install.cmake)
+  set_tests_properties(Package.Install PROPERTIES FIXTURES_SETUP scrivlet_installed TIMEOUT 120)
+
+  # The consumer is built with this build's compiler and flags (a sanitizer build's library needs
+  # its runtime in the host too).
+  add_test(NAME Package.CMake
+           COMMAND ${CMAKE_CTEST_COMMAND} --build-and-test ${CMAKE_CURRENT_LIST_DIR}/consumer
+                   ${SCRIVLET_PACKAGE_DIR}/cmake-consumer
+                   --build-generator ${CMAKE_GENERATOR}
+                   --build-makeprogram ${CMAKE_MAKE_PROGRAM}
+                   --build-options -DCMAKE_PREFIX_PATH=${SCRIVLET_PACKAGE_PREFIX}
+                                   -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+                                   -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+                                   -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
+                                   "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
+                                   "-DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
+                                   -DSCRIVLET_EXPECTED_PREFIX=${SCRIVLET_PACKAGE_PREFIX}
+                                   -DSCRIVLET_EXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
+                   --test-command consumer)
+  set_tests_properties(Package.CMake PROPERTIES FIXTURES_REQUIRED scrivlet_installed TIMEOUT 300)
+
+  add_test(NAME Package.PkgConfig
+           COMMAND ${CMAKE_COMMAND} -DPREFIX=${SCRIVLET_PACKAGE_PREFIX}
+                   -DLIBDIR=${CMAKE_INSTALL_LIBDIR} -DWORK_DIR=${SCRIVLET_PACKAGE_DIR}/pkg-consumer
+                   -DSOURCE=${CMAKE_CURRENT_LIST_DIR}/consumer/main.cpp
+                   -DCXX=${CMAKE_CXX_COMPILER} "-DCXX_FLAGS=${CMAKE_CXX_FLAGS}"
+                   "-DLINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
+                   -P ${CMAKE_CURRENT_LIST_DIR}/pkgconfig.cmake)
+  set_tests_properties(Package.PkgConfig PROPERTIES FIXTURES_REQUIRED scrivlet_installed
+                                                    TIMEOUT 300)
+endif()
