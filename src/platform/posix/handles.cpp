@@ -191,10 +191,28 @@ HANDLE Fail(DWORD code) {
     return InvalidHandleValue();
 }
 
+// The calling thread's id, which the owner bookkeeping compares on every wait and release.
+// gettid is a system call each time, as expensive as the write of a record, so each thread keeps
+// its id; the child of a fork forgets the id of the parent's thread and asks again.
+thread_local pid_t t_thread_id = 0;
+
+void ForgetThreadId() { t_thread_id = 0; }
+
+void WatchForks() { pthread_atfork(nullptr, nullptr, ForgetThreadId); }
+
+pid_t ThreadId() {
+    if (t_thread_id == 0) {
+        static pthread_once_t watching = PTHREAD_ONCE_INIT;
+        pthread_once(&watching, WatchForks);
+        t_thread_id = gettid();
+    }
+    return t_thread_id;
+}
+
 // Notes one more level of ownership by the calling thread, which has just locked the mutex.
 void Owned(Object* object) {
     if (object->levels.fetch_add(1, std::memory_order_relaxed) == 0) {
-        object->owner.store(gettid(), std::memory_order_relaxed);
+        object->owner.store(ThreadId(), std::memory_order_relaxed);
     }
 }
 
@@ -424,7 +442,7 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 BOOL ReleaseMutex(HANDLE hMutex) {
     Object* object = Acquire(hMutex, Kind::kMutex);
     if (object == nullptr) return FALSE;
-    if (object->owner.load(std::memory_order_relaxed) != gettid()) {
+    if (object->owner.load(std::memory_order_relaxed) != ThreadId()) {
         Release(object);
         Table().SetLastError(ERROR_NOT_OWNER);
         return FALSE;
