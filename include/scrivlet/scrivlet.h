@@ -7,6 +7,7 @@
 #include "scrivlet/folder.h"
 #include "scrivlet/logfile.h"
 #include "scrivlet/logfile_m.h"
+#include "scrivlet/scrivlet_c.h"
 #include "scrivlet/version.h"
 
 #endif  // SCRIVLET_SCRIVLET_H

@@ -1,0 +1,147 @@
+/* A C host of the C interface, compiled as C: writes a ring through each of the two classes,
+ * reads the files back, and checks the error records of refused calls. Exits with 0 when every
+ * check holds; prints each failed check. */
+#include <stdio.h>
+#include <string.h>
+
+#include "scrivlet/scrivlet_c.h"
+
+static int g_failures = 0;
+
+#define CHECK(condition)                                                   \
+    do {                                                                   \
+        if (!(condition)) {                                                \
+            ++g_failures;                                                  \
+            printf("%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
+        }                                                                  \
+    } while (0)
+
+static void Widen(TQ_WCHAR* target, size_t count, const char* text) {
+    size_t i = 0;
+    for (; i + 1 < count && text[i] != '\0'; ++i) target[i] = (TQ_WCHAR)(unsigned char)text[i];
+    target[i] = 0;
+}
+
+static int SameText(const TQ_WCHAR* wide, const char* text) {
+    size_t i = 0;
+    for (; text[i] != '\0'; ++i) {
+        if (wide[i] != (TQ_WCHAR)(unsigned char)text[i]) return 0;
+    }
+    return wide[i] == 0;
+}
+
+/* The bytes of a file named by the library's own path text (backslashes separate folders). */
+static long ReadFile(const TQ_WCHAR* path, unsigned char* buffer, long size) {
+    char native[300];
+    size_t i = 0;
+    FILE* file;
+    long length;
+    for (; path[i] != 0 && i + 1 < sizeof native; ++i) {
+#ifdef _WIN32
+        native[i] = (char)path[i];
+#else
+        native[i] = path[i] == '\\' ? '/' : (char)path[i];
+#endif
+    }
+    native[i] = '\0';
+    file = fopen(native, "rb");
+    if (file == NULL) return -1;
+    length = (long)fread(buffer, 1, (size_t)size, file);
+    fclose(file);
+    return length;
+}
+
+static void ClearInfo(tagScrivletInfoData_1* info) { memset(info, 0, sizeof *info); }
+
+static void CheckInfo(const tagScrivletInfoData_1* info, unsigned int module, unsigned int type,
+                      unsigned int error, unsigned int location, unsigned int value) {
+    CHECK(info->uiErrorSet == 1);
+    CHECK(info->uiModule == module);
+    CHECK(info->uiErrorType == type);
+    CHECK(info->uiError == error);
+    CHECK(info->uiLocation == location);
+    CHECK(info->uiValue == value);
+}
+
+/* Writes five records of 300 bytes into a ring of three files of 688 bytes: two records fit a
+ * file, so the files hold records 1-2, 3-4 and 5. */
+static void WriteRing(int guarded, const char* folder) {
+    tagScrivletLogFile_1 storage;
+    tagScrivletInitData_1 init;
+    tagScrivletInfoData_1 info;
+    tagScrivletChangeData_1 change;
+    TQ_WCHAR path[SCRIVLET_FOLDERFILENAME_SIZE];
+    unsigned char record[300];
+    static unsigned char bytes[1024];
+    int i;
+
+    CHECK((guarded ? ScrivletLogFileM_Construct_1 : ScrivletLogFile_Construct_1)(&storage));
+    ClearInfo(&info);
+    if (guarded) {
+        /* Without Init the guarded class has no mutex: the wait fails. */
+        CHECK(!ScrivletLogFile_Write_1(&storage, "x", 1, &info));
+        CHECK(info.uiModule == SCRIVLET_MODULE_LOGFILE_M && info.uiLocation == 15);
+        ClearInfo(&info);
+    }
+
+    memset(&init, 0, sizeof init);
+    init.uiFileCount = 0;
+    init.uiFileSize = 688;
+    CHECK(!ScrivletLogFile_Init_1(&storage, &init, &info));
+    CheckInfo(&info, SCRIVLET_MODULE_LOGFILE, SCRIVLET_ERRORTYPE_PARAMETER,
+              SCRIVLET_REASON_TOO_SMALL, 1, 0);
+    /* A second refusal leaves the first failure in the record. */
+    init.uiFileCount = 10000;
+    CHECK(!ScrivletLogFile_Init_1(&storage, &init, &info));
+    CHECK(info.uiLocation == 1 && info.uiValue == 0);
+
+    ClearInfo(&info);
+    init.uiFileCount = 3;
+    Widen(init.szFileName, 56, "ring.log");
+    Widen(init.szFolder, 196, folder);
+    CHECK(ScrivletLogFile_Init_1(&storage, &init, &info));
+    CHECK(ScrivletLogFile_Switch_1(&storage, 1, &info));
+    for (i = 0; i < 5; ++i) {
+        memset(record, 'a' + i, sizeof record);
+        CHECK(ScrivletLogFile_Write_1(&storage, record, sizeof record, &info));
+    }
+    CHECK(!ScrivletLogFile_Write_1(&storage, record, 689, &info));
+    CheckInfo(&info, SCRIVLET_MODULE_LOGFILE, SCRIVLET_ERRORTYPE_PARAMETER, SCRIVLET_REASON_NO_ROOM,
+              17, 688);
+
+    change.bSwitchedOn = 0;
+    change.pszFolderFileName = NULL;
+    CHECK(ScrivletLogFile_GetData_1(&storage, &change, &info));
+    CHECK(change.bSwitchedOn == 1);
+    CHECK(ScrivletLogFile_CopyFolderFileName_1(&storage, path, &info));
+    CHECK(ScrivletLogFile_Exit_1(&storage, &info));
+
+    /* The path names file 3; files 1 and 3 hold exactly their records. */
+    CHECK(path[strlen(folder)] == '\\');
+    CHECK(SameText(path + strlen(folder) + 1, "ring_0003.log"));
+    CHECK(ReadFile(path, bytes, sizeof bytes) == 300 && bytes[0] == 'e' && bytes[299] == 'e');
+    path[strlen(folder) + 9] = '1';
+    CHECK(ReadFile(path, bytes, sizeof bytes) == 600);
+    CHECK(bytes[0] == 'a' && bytes[299] == 'a' && bytes[300] == 'b' && bytes[599] == 'b');
+    ScrivletLogFile_Destroy_1(&storage);
+}
+
+int main(void) {
+    TQ_WCHAR text[25];
+    unsigned int value = 99;
+    tagScrivletLogFile_1 storage;
+
+    CHECK(ScrivletGetInterfaceVersion() == 5);
+    ScrivletDateTimeToString_1(((TQ_DATETIME)0x7EACu << 32) | 0x23D1782Du, text);
+    CHECK(SameText(text, "04.12.2026 15:17:30.045"));
+    Widen(text, 25, "");
+    CHECK(ScrivletCheckCreateFolder_1(text, &value) == SCRIVLET_FOLDER_EMPTY && value == 0);
+    /* Storage that is not aligned is refused. */
+    CHECK(!ScrivletLogFile_Construct_1((tagScrivletLogFile_1*)(storage.u.abStorage + 1)));
+
+    WriteRing(0, "capi-c-plain");
+    WriteRing(1, "capi-c-guarded");
+
+    if (g_failures == 0) printf("all checks passed\n");
+    return g_failures == 0 ? 0 : 1;
+}

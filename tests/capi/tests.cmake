@@ -1,0 +1,32 @@
+# Foreign hosts of the C interface, each using the shared library as a host outside this project
+# would: a C program compiled as C89 and as C99, and, where the library is built for the machine
+# itself, Python through ctypes.
+enable_language(C)
+
+foreach(standard 90 99)
+  set(target scrivlet_capi_c${standard}_test)
+  add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/capi_test.c)
+  set_target_properties(${target} PROPERTIES C_STANDARD ${standard} C_STANDARD_REQUIRED ON
+                                             C_EXTENSIONS OFF)
+  target_link_libraries(${target} PRIVATE scrivlet)
+  scrivlet_warnings(${target})
+  if(WIN32)
+    # The program finds the DLL beside it.
+    target_link_options(${target} PRIVATE -static)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:scrivlet>
+              $<TARGET_FILE_DIR:${target}>)
+  endif()
+  set(workdir ${CMAKE_CURRENT_BINARY_DIR}/capi-c${standard})
+  file(MAKE_DIRECTORY ${workdir})
+  add_test(NAME capi.c${standard} COMMAND ${target} WORKING_DIRECTORY ${workdir})
+endforeach()
+
+if(NOT CMAKE_CROSSCOMPILING)
+  find_package(Python3 COMPONENTS Interpreter)
+  if(Python3_Interpreter_FOUND)
+    add_test(NAME capi.python
+             COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/capi_test.py
+                     $<TARGET_FILE:scrivlet>)
+  endif()
+endif()
