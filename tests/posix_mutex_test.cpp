@@ -34,22 +34,12 @@ os::DWORD WaitOnOtherThread(os::HANDLE handle, os::DWORD timeout) {
     return outcome;
 }
 
-TEST(PosixMutex, RecursiveOwnershipNeedsAsManyReleases) {
-    Mutex mutex(false);
+// Recursive ownership needs as many releases as waits; only the owner may release.
+TEST(PosixMutex, RecursiveAndReleasedOnlyByItsOwner) {
+    Mutex mutex(true);
     ASSERT_NE(mutex.handle, nullptr);
     EXPECT_EQ(os::WaitForSingleObject(mutex.handle, os::INFINITE), os::WAIT_OBJECT_0);
     EXPECT_EQ(os::WaitForSingleObject(mutex.handle, 0), os::WAIT_OBJECT_0);
-    EXPECT_TRUE(os::ReleaseMutex(mutex.handle));
-    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0), os::WAIT_TIMEOUT);  // one level still held
-    EXPECT_TRUE(os::ReleaseMutex(mutex.handle));
-    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0), os::WAIT_OBJECT_0);
-    EXPECT_FALSE(os::ReleaseMutex(mutex.handle));
-    EXPECT_EQ(os::GetLastError(), os::ERROR_NOT_OWNER);
-}
-
-TEST(PosixMutex, CreatedOwnedAndReleasedOnlyByItsOwner) {
-    Mutex mutex(true);
-    ASSERT_NE(mutex.handle, nullptr);
     os::BOOL released = os::TRUE;
     os::DWORD error = 0;
     std::thread([&] {
@@ -58,8 +48,13 @@ TEST(PosixMutex, CreatedOwnedAndReleasedOnlyByItsOwner) {
     }).join();
     EXPECT_FALSE(released);
     EXPECT_EQ(error, os::ERROR_NOT_OWNER);
-    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0), os::WAIT_TIMEOUT);
-    EXPECT_TRUE(os::ReleaseMutex(mutex.handle));
+    for (int level = 3; level > 0; --level) {
+        EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0), os::WAIT_TIMEOUT) << level;
+        EXPECT_TRUE(os::ReleaseMutex(mutex.handle)) << level;
+    }
+    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0), os::WAIT_OBJECT_0);
+    EXPECT_FALSE(os::ReleaseMutex(mutex.handle));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_NOT_OWNER);
 }
 
 TEST(PosixMutex, OwnerEndingWithoutReleaseAbandonsIt) {
