@@ -2,15 +2,16 @@
 // file system with the same flags) and against its peer, in one run, printed as one table.
 //
 //   scrivlet_bench table --work DIR --shm DIR [--quick] [--instructions LIB RAW]
-//                        [--instructions-guarded M]
-//   scrivlet_bench loop lib|libm|raw DIR SIZE COUNT
+//                        [--instructions-guarded M] [--only CASES]
+//   scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]
 //
-// "table" runs every case and prints the table; DIR are folders for the files, one on the
-// working file system and one on a RAM file system, created and emptied as needed. The
+// "table" runs every case (or those whose numbers CASES lists, e.g. --only 24) and prints the
+// table; DIR are folders for the files, one on the working file system and one on a RAM file
+// system, created and emptied as needed. The
 // instruction counts per Write come from a profiler run of "loop" (see bench/run), which writes
 // COUNT records of SIZE bytes into DIR inside one function of each side (ScrivletBenchLibraryLoop,
 // ScrivletBenchGuardedLoop for TQCLogFileM_1, ScrivletBenchRawLoop), so that the profiler can
-// count only what happens within.
+// count only what happens within; THREADS (libm only) threads share the object.
 #include <pthread.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ struct Settings {
     std::string work;
     std::string shm;
     bool quick = false;
+    std::string only;  // the numbers of the cases to run; empty: all
     bool have_instructions = false;
     double instructions_lib = 0;
     double instructions_raw = 0;
@@ -595,9 +597,12 @@ int RunTable(Settings& s) {
     std::printf("\n");
     std::fflush(stdout);
 
-    WriteCases(s, durable_root, true, table);
-    WriteCases(s, shm_root, false, table);
-    if (s.have_instructions) {
+    const auto wanted = [&s](char c) {
+        return s.only.empty() || s.only.find(c) != std::string::npos;
+    };
+    if (wanted('1')) WriteCases(s, durable_root, true, table);
+    if (wanted('2')) WriteCases(s, shm_root, false, table);
+    if (wanted('2') && s.have_instructions) {
         table.Add(Row{"2 /dev/shm 512 B: instructions per Write (callgrind, user space)",
                       Grouped(s.instructions_lib), Grouped(s.instructions_raw) + " raw",
                       Fixed(s.instructions_lib / s.instructions_raw, 2), "-", "-"});
@@ -606,19 +611,19 @@ int RunTable(Settings& s) {
                           Grouped(s.instructions_guarded), Grouped(s.instructions_raw) + " raw",
                           Fixed(s.instructions_guarded / s.instructions_raw, 2), "-", "-"});
         }
-    } else {
+    } else if (wanted('2')) {
         table.Add(
             Row{"2 /dev/shm 512 B: instructions per Write", "not measured", "-", "-", "-", "-"});
     }
-    RotationCase(s, durable_root, true, table);
-    RotationCase(s, shm_root, false, table);
+    if (wanted('3')) RotationCase(s, durable_root, true, table);
+    if (wanted('3')) RotationCase(s, shm_root, false, table);
     std::uint64_t guarded_allocations = 0, guarded_writes = 0;
-    ThreadCases(s, durable_root, true, table, guarded_allocations, guarded_writes);
-    ThreadCases(s, shm_root, false, table, guarded_allocations, guarded_writes);
+    if (wanted('4')) ThreadCases(s, durable_root, true, table, guarded_allocations, guarded_writes);
+    if (wanted('4')) ThreadCases(s, shm_root, false, table, guarded_allocations, guarded_writes);
 #if defined(SCRIVLET_BENCH_SPDLOG)
-    PeerCases(s, durable_root, table);
+    if (wanted('5')) PeerCases(s, durable_root, table);
 #endif
-    HeapCases(s, table, guarded_allocations, guarded_writes);
+    if (wanted('6')) HeapCases(s, table, guarded_allocations, guarded_writes);
 
     table.Print();
     std::printf(
@@ -661,7 +666,8 @@ extern "C" __attribute__((noinline)) void ScrivletBenchRawLoop(bench::RawRing& r
 namespace {
 
 int RunLoop(const std::string& side, const std::string& folder, unsigned int size,
-            unsigned int count) {
+            unsigned int count, unsigned int threads) {
+    if (threads == 0) return 2;
     // Files large enough that the counted loop never rotates.
     const unsigned int file_size = TQCLogFile_1::FILESIZE_MAX;
     if (static_cast<unsigned long long>(size) * count > file_size / 2) {
@@ -676,9 +682,18 @@ int RunLoop(const std::string& side, const std::string& folder, unsigned int siz
         ScrivletBenchLibraryLoop(log, record.data(), size, count);
         log.Stop();
     } else if (side == "libm") {
+        // threads threads share the object, each writing its share of the records.
         bench::LibM log;
         log.Start(folder, file_size, 1);
-        ScrivletBenchGuardedLoop(log, record.data(), size, count);
+        std::vector<std::thread> workers;
+        for (unsigned int t = 1; t < threads; ++t) {
+            workers.emplace_back([&log, &record, size, count, threads]() {
+                ScrivletBenchGuardedLoop(log, record.data(), size, count / threads);
+            });
+        }
+        ScrivletBenchGuardedLoop(log, record.data(), size,
+                                 count - (threads - 1) * (count / threads));
+        for (std::thread& worker : workers) worker.join();
         log.Stop();
     } else if (side == "raw") {
         bench::Lib probe;
@@ -700,8 +715,8 @@ int RunLoop(const std::string& side, const std::string& folder, unsigned int siz
 int Usage() {
     std::fprintf(stderr,
                  "usage: scrivlet_bench table --work DIR --shm DIR [--quick] "
-                 "[--instructions LIB RAW] [--instructions-guarded M]\n"
-                 "       scrivlet_bench loop lib|libm|raw DIR SIZE COUNT\n");
+                 "[--instructions LIB RAW] [--instructions-guarded M] [--only CASES]\n"
+                 "       scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]\n");
     return 2;
 }
 
@@ -709,9 +724,10 @@ int Usage() {
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "loop") == 0) {
-        if (argc != 6) return Usage();
+        if (argc != 6 && argc != 7) return Usage();
         return RunLoop(argv[2], argv[3], static_cast<unsigned int>(std::atoi(argv[4])),
-                       static_cast<unsigned int>(std::atoi(argv[5])));
+                       static_cast<unsigned int>(std::atoi(argv[5])),
+                       argc == 7 ? static_cast<unsigned int>(std::atoi(argv[6])) : 1);
     }
     if (argc < 2 || std::strcmp(argv[1], "table") != 0) return Usage();
     bench::Settings s;
@@ -721,6 +737,8 @@ int main(int argc, char** argv) {
             s.work = argv[++i];
         } else if (arg == "--shm" && i + 1 < argc) {
             s.shm = argv[++i];
+        } else if (arg == "--only" && i + 1 < argc) {
+            s.only = argv[++i];
         } else if (arg == "--quick") {
             s.quick = true;
         } else if (arg == "--instructions-guarded" && i + 1 < argc) {
