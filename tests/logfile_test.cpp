@@ -220,6 +220,22 @@ TEST_F(LogFile, CounterWrapsFromTheLargestValueToOne) {
     EXPECT_EQ(log.m_uiCounter, 2u);
 }
 
+// The room for a record is measured against the last counter line formed; the new file's line
+// from 9 to 10 is one character longer, so that file ends 2 bytes beyond the file size.
+TEST_F(LogFile, CounterLineGainingADigitPassesTheFileSizeByTwoBytes) {
+    Probe log;
+    ASSERT_TRUE(Configure(log, Config(2, 688, "g", "", "", "", true)));
+    log.m_uiCounter = 9;
+    ASSERT_TRUE(log.Switch(true, &info));
+    const std::string record(688 - 62, 'x');  // the largest record: fills file 1 exactly
+    ASSERT_TRUE(log.Write(record.data(), 626, &info));
+    ASSERT_TRUE(log.Write(record.data(), 626, &info));
+    log.ShutDown();
+    EXPECT_EQ(ReadBytes("g_0001.log"), Line("9 1 1") + record);
+    EXPECT_EQ(ReadBytes("g_0002.log"), Line("10 1 1") + record);
+    EXPECT_EQ(ReadBytes("g_0002.log").size(), 690u);
+}
+
 TEST_F(LogFile, FailedFolderLeavesTheObjectOnWithoutAFile) {
     TQCLogFile_1 log;
     EXPECT_TRUE(log.Exit(&info));  // nothing open: nothing to close, nothing written

@@ -10,8 +10,11 @@
 // ending in CR LF, each behind a 24-character time stamp "YYYY.MM.DD HH:MM:SS.mmm ". Records are
 // written as the bytes they are, each with one write-through call: a record is on the storage when
 // Write returns true. A record that would leave no room for the footer moves the object to the
-// next file of the ring, which replaces any earlier file of that name. The ring never takes more
-// than file count x file size bytes.
+// next file of the ring, which replaces any earlier file of that name. A file holds at most file
+// size bytes, with one exception: the room for a record is measured against the counter line last
+// formed, so a file opened by a rotation whose counter line is longer (the counter going from 9 to
+// 10, 99 to 100, ...; or a counter just enabled by Init) exceeds it by twice the difference, in
+// steady use 2 bytes. The ring takes at most file count x that many bytes.
 //
 // Failures: every operation that can fail returns false and describes the failure in the
 // caller's tagInfoData_1. A record holds the first failure written into it; clear uiErrorSet (or
