@@ -1,7 +1,7 @@
 # Fails when the library needs an allocation function from another module. Arguments: NM, LIBRARY.
 execute_process(COMMAND ${NM} -D --undefined-only ${LIBRARY} OUTPUT_VARIABLE symbols
                 RESULT_VARIABLE result)
-if(NOT result EQUAL 0 OR NOT symbols MATCHES "[ \n]write@")
+if(NOT result EQUAL 0 OR NOT symbols MATCHES "[ \n]write(@|\n)")
   message(FATAL_ERROR "cannot read the undefined symbols of ${LIBRARY}:\n${symbols}")
 endif()
 set(allocators "malloc|calloc|realloc|reallocarray|aligned_alloc|posix_memalign|memalign|valloc")
