@@ -1,0 +1,301 @@
+// Crash safety on POSIX, with real processes and a real small file system.
+//
+// - Kill rounds: a child host (tests/crash/) writes numbered records and reports each one whose
+//   Write returned true; the parent kills it with SIGKILL at a random moment. Every acknowledged
+//   record must then be in the ring, whole and in order (up to what the ring holds), and a new
+//   object must be able to write the ring again. SCRIVLET_CRASH_ROUNDS sets the number of rounds
+//   (default 50).
+// - A second writer process is refused at its open while the first holds the file, and the
+//   first's file loses nothing.
+// - Disk full, on a tmpfs of a few pages (needs root to mount; skipped otherwise): a full disk
+//   during a rotation and during a record is reported at its place, nothing written before is
+//   lost, and writing resumes once there is space again.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "crash/record.h"
+#include "support/files.h"
+
+using namespace scrivlet::test;
+namespace crash = scrivlet::crash;
+namespace fs = std::filesystem;
+
+namespace {
+
+typedef TQCLogFile_1::tagInfoData_1 Info;
+
+// A running child host with the read end of its report pipe and the write end of its input.
+class Child {
+  public:
+    Child(char cls, const std::string& folder, const char* mode) {
+        int reports[2], input[2];
+        EXPECT_EQ(pipe(reports), 0);
+        EXPECT_EQ(pipe(input), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(reports[1], 1);
+            dup2(input[0], 0);
+            for (int fd : {reports[0], reports[1], input[0], input[1]}) close(fd);
+            const char which[2] = {cls, 0};
+            execl(SCRIVLET_CRASH_CHILD, SCRIVLET_CRASH_CHILD, which, folder.c_str(), mode,
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(reports[1]);
+        close(input[0]);
+        reports_ = reports[0];
+        input_ = input[1];
+    }
+    ~Child() {
+        if (pid_ > 0) Kill();
+        close(reports_);
+        if (input_ >= 0) close(input_);
+    }
+
+    // Reads reports until timeout_ms has passed, the pipe ends, or count reports have come.
+    void Read(int timeout_ms, std::size_t count = ~std::size_t(0)) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (acks_.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            pollfd p = {reports_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return;
+            if (!ReadOne()) return;
+        }
+    }
+    void Kill() {
+        kill(pid_, SIGKILL);
+        while (ReadOne()) {  // what the child reported before it died
+        }
+        Wait();
+    }
+    int EndInputAndWait() {
+        close(input_);
+        input_ = -1;
+        while (ReadOne()) {
+        }
+        return Wait();
+    }
+    const std::vector<unsigned>& acks() const { return acks_; }
+
+  private:
+    bool ReadOne() {
+        unsigned n;
+        if (read(reports_, &n, sizeof n) != static_cast<ssize_t>(sizeof n)) return false;
+        acks_.push_back(n);
+        return true;
+    }
+    int Wait() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+    pid_t pid_;
+    int reports_, input_;
+    std::vector<unsigned> acks_;
+};
+
+TQCLogFile_1::tagInitData_1 CrashRing(const std::string& folder) {
+    return Config(crash::kFileCount, crash::kFileSize, "crash", folder);
+}
+
+std::string RingFile(const std::string& folder, unsigned n) {
+    return folder + "/crash_000" + std::to_string(n) + ".log";
+}
+
+// Checks the ring after a kill: every file a run of consecutive whole records, the files one run
+// together, ending at the last acknowledged record (or the one after it, written but not yet
+// reported), and holding at least every acknowledged record that the ring has room for.
+void CheckRing(const std::string& folder, const std::vector<unsigned>& acks) {
+    for (std::size_t i = 0; i < acks.size(); ++i) ASSERT_EQ(acks[i], i + 1) << "reports in order";
+    const unsigned last = acks.empty() ? 0 : acks.back();
+    std::map<unsigned, unsigned> runs;  // first record of a file -> its last
+    for (unsigned f = 1; f <= crash::kFileCount; ++f) {
+        const std::string bytes = ReadBytes(RingFile(folder, f));
+        unsigned first = 0, previous = 0;
+        for (std::size_t at = 0; at + crash::kRecordSize <= bytes.size();
+             at += crash::kRecordSize) {
+            const unsigned n = static_cast<unsigned>(std::stoul(bytes.substr(at + 1, 10)));
+            ASSERT_EQ(bytes.substr(at, crash::kRecordSize), crash::Record(n)) << "file " << f;
+            if (first == 0) first = n;
+            ASSERT_TRUE(previous == 0 || n == previous + 1) << "file " << f << " record " << n;
+            previous = n;
+        }
+        // A torn tail can only be the record that was being written when the child died.
+        ASSERT_TRUE(bytes.size() % crash::kRecordSize == 0 || previous == last) << "file " << f;
+        if (first != 0) runs[first] = previous;
+    }
+    if (last == 0) return;
+    ASSERT_FALSE(runs.empty()) << "acknowledged records missing";
+    unsigned expected = runs.begin()->first;
+    for (const auto& run : runs) {
+        ASSERT_EQ(run.first, expected) << "gap between files";
+        expected = run.second + 1;
+    }
+    const unsigned newest = expected - 1;
+    EXPECT_TRUE(newest == last || newest == last + 1) << newest << " vs " << last;
+    const unsigned kept = (crash::kFileCount - 1) * crash::kRecordsPerFile;
+    EXPECT_LE(runs.begin()->first, last > kept ? last - kept + 1 : 1u) << "lost records";
+}
+
+TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
+    TempDir dir;
+    const char* env = std::getenv("SCRIVLET_CRASH_ROUNDS");
+    const int rounds = env != nullptr ? std::atoi(env) : 50;
+    const unsigned seed = std::random_device()();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> delay(0, 160);
+    int rotated = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const char cls = round % 2 ? 'm' : 's';
+        const std::string folder = "r" + std::to_string(round);
+        SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) +
+                     " class " + cls);
+        std::vector<unsigned> acks;
+        {
+            Child child(cls, folder, "write");
+            child.Read(5000, 1);
+            ASSERT_FALSE(child.acks().empty()) << "the child wrote nothing";
+            child.Read(delay(random));
+            child.Kill();
+            acks = child.acks();
+        }
+        if (acks.back() > crash::kRecordsPerFile) ++rotated;
+        ASSERT_NO_FATAL_FAILURE(CheckRing(folder, acks));
+
+        // A new object writes the ring again: it starts at file 1 and replaces it.
+        TQCLogFileM_1 next;
+        Info info = NoError();
+        auto config = CrashRing(folder);
+        ASSERT_TRUE(next.Init(&config, &info));
+        ASSERT_TRUE(next.Switch(true, &info)) << info.uiLocation << " " << info.uiError;
+        const std::string record = crash::Record(1000000);
+        ASSERT_TRUE(next.Write(record.data(), crash::kRecordSize, &info));
+        ASSERT_TRUE(next.Exit(&info));
+        EXPECT_EQ(ReadBytes(RingFile(folder, 1)), record);
+    }
+    std::printf("%d rounds, %d killed after a rotation\n", rounds, rotated);
+}
+
+TEST(CrashSafety, SecondWriterProcessIsRefusedAndTakesNothing) {
+    TempDir dir;
+    for (char cls : {'s', 'm'}) {
+        const std::string folder = std::string("second_") + cls;
+        Child first(cls, folder, "hold");
+        first.Read(5000, 5);
+        ASSERT_EQ(first.acks().size(), 5u);
+        std::string held;
+        for (unsigned n = 1; n <= 5; ++n) held += crash::Record(n);
+        ASSERT_EQ(ReadBytes(RingFile(folder, 1)), held);
+
+        TQCLogFile_1 second;
+        Info info = NoError();
+        auto config = CrashRing(folder);
+        ASSERT_TRUE(second.Init(&config, &info));
+        EXPECT_FALSE(second.Switch(true, &info));
+        EXPECT_EQ(info.uiModule, 46u);
+        EXPECT_EQ(info.uiError, 32u);
+        EXPECT_EQ(info.uiErrorType, 2u);
+        EXPECT_EQ(info.uiLocation, 9u);
+        EXPECT_EQ(info.uiValue, 0u);
+        EXPECT_EQ(info.uiErrorSet, 1u);
+        EXPECT_EQ(ReadBytes(RingFile(folder, 1)), held) << "the refused open changed the file";
+
+        // The first writer goes on undisturbed.
+        EXPECT_EQ(first.EndInputAndWait(), 0);
+        EXPECT_EQ(ReadBytes(RingFile(folder, 1)), held + crash::Record(6));
+    }
+}
+
+// A tmpfs of a few pages mounted on a directory; unmounted when it ends.
+class SmallDisk {
+  public:
+    explicit SmallDisk(const std::string& at) : at_(at) {
+        fs::create_directory(at);
+        mounted_ = geteuid() == 0 && mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    // Takes every free page with a filler file; Free gives them back.
+    void Fill() {
+        const int fd = open((at_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const std::string page(4096, 'f');
+        while (write(fd, page.data(), page.size()) > 0) {
+        }
+        EXPECT_EQ(errno, ENOSPC);
+        close(fd);
+    }
+    void Free() { unlink((at_ + "/filler").c_str()); }
+
+  private:
+    std::string at_;
+    bool mounted_;
+};
+
+TEST(CrashSafety, DiskFullDuringRotationAndRecord) {
+    TempDir dir;
+    SmallDisk disk("small");
+    if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
+    ASSERT_EQ(sysconf(_SC_PAGESIZE), 4096);
+    // Two records of one page fill a file up to its footer line (31 characters, 62 bytes), so the
+    // third record rotates, and the footer needs a page of its own.
+    const std::string page1(4096, '1'), page2(4096, '2'), page3(4096, '3'), page4(4096, '4');
+    TQCLogFile_1 log;
+    Info info = NoError();
+    auto config = Config(3, 2 * 4096 + 62, "ring", "small", "", "F");
+    ASSERT_TRUE(log.Init(&config, &info));
+    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(log.Write(page1.data(), 4096, &info));
+    ASSERT_TRUE(log.Write(page2.data(), 4096, &info));
+
+    auto expect_full = [](const Info& i, unsigned location) {
+        EXPECT_EQ(i.uiModule, 46u);
+        EXPECT_EQ(i.uiError, 112u);  // ERROR_DISK_FULL
+        EXPECT_EQ(i.uiErrorType, 2u);
+        EXPECT_EQ(i.uiLocation, location);
+        EXPECT_EQ(i.uiValue, 0u);
+        EXPECT_EQ(i.uiErrorSet, 1u);
+    };
+    // Full during the rotation: the footer of file 1 does not fit.
+    disk.Fill();
+    EXPECT_FALSE(log.Write(page3.data(), 4096, &info));
+    expect_full(info, 15);
+    EXPECT_EQ(ReadBytes("small/ring_0001.log"), page1 + page2);
+    disk.Free();
+    info = NoError();
+    ASSERT_TRUE(log.Switch(false, &info));
+    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(log.Write(page3.data(), 4096, &info));
+
+    // Full during a record: the file stays open and the same Write succeeds once there is room.
+    disk.Fill();
+    EXPECT_FALSE(log.Write(page4.data(), 4096, &info));
+    expect_full(info, 18);
+    EXPECT_EQ(ReadBytes("small/ring_0002.log"), page3);
+    disk.Free();
+    info = NoError();
+    ASSERT_TRUE(log.Write(page4.data(), 4096, &info));
+    ASSERT_TRUE(log.Switch(false, &info));
+    const std::string file2 = ReadBytes("small/ring_0002.log");
+    ASSERT_EQ(file2.size(), 2 * 4096 + 62u);
+    EXPECT_EQ(file2.substr(0, 8192), page3 + page4);
+    EXPECT_EQ(file2.substr(8192 + 48), Utf16Bytes("F 1 3\r\n"));
+    EXPECT_EQ(ReadBytes("small/ring_0001.log"), page1 + page2);
+}
+
+}  // namespace
