@@ -57,7 +57,7 @@ bool IsTimeStamp(const WString& text, std::size_t at) {
 // The text of the library line at `at` behind its time stamp, without CR LF; moves `at` on.
 bool Line(const WString& text, std::size_t& at, std::string& line) {
     if (!IsTimeStamp(text, at)) return false;
-    const std::size_t end = text.find(u"\r\n", at + 24);
+    const std::size_t end = text.find(TQ_TEXT("\r\n"), at + 24);
     if (end == WString::npos) return false;
     line = Narrow(text.substr(at + 24, end - at - 24));
     at = end + 2;
