@@ -1,0 +1,51 @@
+// The commands of the command-line host: each adds itself to the program's parser and runs with
+// the options it was given. Every Run function returns the process's exit status.
+#ifndef SCRIVLET_TOOLS_COMMANDS_H
+#define SCRIVLET_TOOLS_COMMANDS_H
+
+#include "ring.h"
+
+namespace CLI {
+class App;
+}
+
+namespace scrivlet_tool {
+
+// Exit statuses shared by the commands.
+enum ExitStatus {
+    kExitOk = 0,
+    kExitFailure = 1,  // the library refused or failed, or verify found a problem
+    kExitUsage = 2,    // the command line itself is wrong
+};
+
+struct WriteOptions {
+    RingOptions ring;
+    bool raw = false;
+};
+CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options);
+int RunWrite(const WriteOptions& options);
+
+struct CatOptions {
+    RingOptions ring;
+    bool lines = false;
+    bool raw = false;
+    bool follow = false;
+    double interval = 0.2;  // seconds between looks at the files while following
+};
+CLI::App* AddCatCommand(CLI::App& program, CatOptions& options);
+int RunCat(const CatOptions& options);
+
+struct VerifyOptions {
+    RingOptions ring;
+    bool json = false;
+    bool raw = false;
+};
+CLI::App* AddVerifyCommand(CLI::App& program, VerifyOptions& options);
+int RunVerify(const VerifyOptions& options);
+
+CLI::App* AddCheckCommand(CLI::App& program, RingOptions& options);
+int RunCheck(const RingOptions& options);
+
+}  // namespace scrivlet_tool
+
+#endif  // SCRIVLET_TOOLS_COMMANDS_H
