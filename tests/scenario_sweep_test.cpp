@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -40,6 +41,8 @@ struct Fault {
     unsigned module;
     std::vector<unsigned> locations;  // where the record may show it
 };
+
+void PrintTo(const Fault& fault, std::ostream* os) { *os << fault.name; }
 
 const Fault kFaults[] = {
     {"CreateFileW", Op::kCreateFileW, false, 46, {9}},
