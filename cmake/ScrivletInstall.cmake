@@ -20,15 +20,16 @@ install(FILES ${PROJECT_BINARY_DIR}/ScrivletConfig.cmake
               ${PROJECT_BINARY_DIR}/ScrivletConfigVersion.cmake
         DESTINATION ${SCRIVLET_CMAKE_DIR})
 
-# pkg-config wants paths relative to its prefix where the install paths are relative.
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
-  set(SCRIVLET_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+# pkg-config: the prefix is found from where scrivlet.pc lies, so the installed tree can be moved.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(SCRIVLET_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+  set(SCRIVLET_PC_LIBDIR "${CMAKE_INSTALL_FULL_LIBDIR}")
+  set(SCRIVLET_PC_INCLUDEDIR "${CMAKE_INSTALL_FULL_INCLUDEDIR}")
 else()
+  file(RELATIVE_PATH SCRIVLET_PC_UP "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+  string(REGEX REPLACE "/$" "" SCRIVLET_PC_UP "${SCRIVLET_PC_UP}")
+  set(SCRIVLET_PC_PREFIX "\${pcfiledir}/${SCRIVLET_PC_UP}")
   set(SCRIVLET_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
-endif()
-if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
-  set(SCRIVLET_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
-else()
   set(SCRIVLET_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/scrivlet.pc.in ${PROJECT_BINARY_DIR}/scrivlet.pc @ONLY)

@@ -3,18 +3,20 @@
 set(ENV{PKG_CONFIG_PATH} "${PREFIX}/${LIBDIR}/pkgconfig")
 find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)
 
-# The package was installed somewhere other than the prefix it was configured for: tell
-# pkg-config where it is now, as a host does for a relocated installation.
-set(pkg "${PKG_CONFIG}" --define-variable=prefix=${PREFIX})
+# The package was installed somewhere other than the prefix it was configured for: scrivlet.pc
+# finds its prefix from where it lies, so the flags must still lead into PREFIX.
+set(pkg "${PKG_CONFIG}")
 execute_process(COMMAND ${pkg} --cflags --libs scrivlet OUTPUT_VARIABLE flags
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${pkg} --variable=libdir scrivlet OUTPUT_VARIABLE libdir
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 message(STATUS "pkg-config --cflags --libs scrivlet: ${flags}")
-string(FIND "${flags}" "-I${PREFIX}/include" include_at)
-string(FIND "${flags}" "-L${PREFIX}/" lib_at)
-if(include_at LESS 0 OR lib_at LESS 0)
-  message(FATAL_ERROR "the flags do not point into ${PREFIX}")
+string(REGEX MATCH "-I([^ ]+)" include_flag "${flags}")
+file(REAL_PATH "${CMAKE_MATCH_1}" include_dir)
+file(REAL_PATH "${libdir}" libdir)
+file(REAL_PATH "${PREFIX}" prefix_dir)
+if(NOT include_dir STREQUAL "${prefix_dir}/include" OR NOT libdir MATCHES "^${prefix_dir}/")
+  message(FATAL_ERROR "the flags do not point into ${PREFIX}: ${flags}")
 endif()
 
 separate_arguments(flags UNIX_COMMAND "${flags}")
