@@ -61,8 +61,8 @@ std::string Record(unsigned number, unsigned total) {
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "ring-demo\\logs";
 
-    // 1. Configure. The ring holds 3 files of at most 4 KiB each: the library never uses more
-    //    than 3 x 4096 bytes for it, however much the host writes.
+    // 1. Configure. The ring holds 3 files of at most 4 KiB each, however much the host writes
+    //    (a file can end 2 bytes over when its counter line has just gained a digit).
     TQCLogFile_1 log;
     TQCLogFile_1::tagInitData_1 config = {};
     config.bCounter = true;    // first line of each file: "<stamp> <counter> 1 1"

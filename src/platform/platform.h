@@ -94,28 +94,42 @@ struct TM {
     int tm_isdst;
 };
 
-// The table of kernel and runtime operations. Each entry has the signature of the Windows
-// function of the same name.
+// The signatures of the kernel and runtime operations, each that of the Windows function of the
+// same name.
+typedef HANDLE CreateFileWFunction(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                   void* lpSecurityAttributes, DWORD dwCreationDisposition,
+                                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+typedef BOOL WriteFileFunction(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
+                               DWORD* lpNumberOfBytesWritten, void* lpOverlapped);
+typedef BOOL CloseHandleFunction(HANDLE hObject);
+typedef BOOL DuplicateHandleFunction(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
+                                     HANDLE hTargetProcessHandle, HANDLE* lpTargetHandle,
+                                     DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
+typedef DWORD GetFileAttributesWFunction(LPCWSTR lpFileName);
+typedef BOOL CreateDirectoryWFunction(LPCWSTR lpPathName, void* lpSecurityAttributes);
+typedef DWORD GetLastErrorFunction();
+typedef void SetLastErrorFunction(DWORD dwErrCode);
+typedef HANDLE CreateMutexWFunction(void* lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName);
+typedef DWORD WaitForSingleObjectFunction(HANDLE hHandle, DWORD dwMilliseconds);
+typedef BOOL ReleaseMutexFunction(HANDLE hMutex);
+typedef int Ftime64Function(TIMEB64* timeptr);
+typedef int Localtime64Function(TM* tmDest, const std::int64_t* sourceTime);
+
+// The table of kernel and runtime operations.
 struct Api {
-    HANDLE (*CreateFileW)
-    (LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void* lpSecurityAttributes,
-     DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-    BOOL (*WriteFile)
-    (HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
-     void* lpOverlapped);
-    BOOL (*CloseHandle)(HANDLE hObject);
-    BOOL (*DuplicateHandle)
-    (HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE hTargetProcessHandle,
-     HANDLE* lpTargetHandle, DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
-    DWORD (*GetFileAttributesW)(LPCWSTR lpFileName);
-    BOOL (*CreateDirectoryW)(LPCWSTR lpPathName, void* lpSecurityAttributes);
-    DWORD (*GetLastError)();
-    void (*SetLastError)(DWORD dwErrCode);
-    HANDLE (*CreateMutexW)(void* lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName);
-    DWORD (*WaitForSingleObject)(HANDLE hHandle, DWORD dwMilliseconds);
-    BOOL (*ReleaseMutex)(HANDLE hMutex);
-    int (*_ftime64_s)(TIMEB64* timeptr);
-    int (*_localtime64_s)(TM* tmDest, const std::int64_t* sourceTime);
+    CreateFileWFunction* CreateFileW;
+    WriteFileFunction* WriteFile;
+    CloseHandleFunction* CloseHandle;
+    DuplicateHandleFunction* DuplicateHandle;
+    GetFileAttributesWFunction* GetFileAttributesW;
+    CreateDirectoryWFunction* CreateDirectoryW;
+    GetLastErrorFunction* GetLastError;
+    SetLastErrorFunction* SetLastError;
+    CreateMutexWFunction* CreateMutexW;
+    WaitForSingleObjectFunction* WaitForSingleObject;
+    ReleaseMutexFunction* ReleaseMutex;
+    Ftime64Function* _ftime64_s;
+    Localtime64Function* _localtime64_s;
 };
 
 // The live table that the operations below go through, and the platform's defaults. Tests
