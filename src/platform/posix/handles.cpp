@@ -3,8 +3,12 @@
 // A handle is a small integer, a multiple of 4 as on Windows, naming a slot of a fixed table, so
 // that its value fits a 32-bit field; neither the null handle nor the invalid-handle value is
 // ever a valid handle. A slot refers to an object (an open file or a mutex); several slots refer
-// to one object after DuplicateHandle. An object lives while a handle or a call in progress
-// refers to it, as a kernel object does. The table is fixed in size: nothing is allocated.
+// to one object after DuplicateHandle. An object lives while a handle refers to it, as a kernel
+// object does. The table is fixed in size: nothing is allocated. Opening, duplicating and closing
+// take the table's lock; writing, waiting and releasing only look their handle up: a handle in
+// use by a call stays open until the call returns (closing a handle that another thread is using
+// is the caller's race, as on Windows, and since objects live in a static array it can never
+// touch freed memory).
 //
 // Files: CreateFileW opens with O_DSYNC, so that each write is on the storage (data and the
 // metadata needed to read it back) when WriteFile returns, as FILE_FLAG_WRITE_THROUGH promises.
@@ -22,7 +26,6 @@
 // closing the last handle gives up exactly the levels its owner holds.
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -54,8 +57,8 @@ const std::size_t kObjects = 4096;
 enum class Kind { kFree, kFile, kMutex, kLost };
 
 struct Object {
-    Kind kind;
-    int references;  // handles and calls in progress
+    std::atomic<Kind> kind;
+    int references;  // handles; changed under the table's lock
     int fd;
     pthread_mutex_t mutex;
     // The thread id of the mutex's owner (0: none) and the levels it holds. Only the owner
@@ -66,7 +69,9 @@ struct Object {
 };
 
 Object g_objects[kObjects];
-Object* g_slots[kSlots];
+// A slot is published (with release order) only after its object is complete, so a lookup that
+// reads it (with acquire order) sees the whole object.
+std::atomic<Object*> g_slots[kSlots];
 std::size_t g_open_handles = 0;
 pthread_mutex_t g_table_lock = PTHREAD_MUTEX_INITIALIZER;
 
@@ -92,9 +97,9 @@ std::size_t SlotOfHandle(HANDLE handle) {
 // With the table lock held: a free slot for object, or kSlots.
 std::size_t TakeSlot(Object* object) {
     for (std::size_t i = 0; i < kSlots; ++i) {
-        if (g_slots[i] == nullptr) {
-            g_slots[i] = object;
+        if (g_slots[i].load(std::memory_order_relaxed) == nullptr) {
             ++object->references;
+            g_slots[i].store(object, std::memory_order_release);
             ++g_open_handles;
             return i;
         }
@@ -152,24 +157,14 @@ void Unreference(Object* object) {
     if (--object->references == 0) Destroy(object);
 }
 
-// The object behind a handle with one more reference (give it back with Release), or null with
-// ERROR_INVALID_HANDLE as the last error.
-Object* Acquire(HANDLE handle, Kind kind) {
-    {
-        TableLock lock;
-        std::size_t slot = SlotOfHandle(handle);
-        if (slot < kSlots && g_slots[slot] != nullptr && g_slots[slot]->kind == kind) {
-            ++g_slots[slot]->references;
-            return g_slots[slot];
-        }
-    }
+// The object of the given kind behind an open handle, or null with ERROR_INVALID_HANDLE as the
+// last error. Takes no lock: see the top of this file.
+Object* Find(HANDLE handle, Kind kind) {
+    const std::size_t slot = SlotOfHandle(handle);
+    Object* object = slot < kSlots ? g_slots[slot].load(std::memory_order_acquire) : nullptr;
+    if (object != nullptr && object->kind.load(std::memory_order_relaxed) == kind) return object;
     Table().SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
-}
-
-void Release(Object* object) {
-    TableLock lock;
-    Unreference(object);
 }
 
 // Registers a new object under a new handle; on failure disposes of it and returns null with
@@ -257,18 +252,20 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         O_CLOEXEC | (writing ? ((dwDesiredAccess & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
     if (dwFlagsAndAttributes & FILE_FLAG_WRITE_THROUGH) flags |= O_DSYNC;
 
-    // Create the file if it is new; open it without truncating if it exists, so that a file
-    // another writer holds is not changed before the lock has been asked for.
+    // Open the file without truncating it if it exists (the usual case once the ring has come
+    // round), so that a file another writer holds is not changed before the lock has been asked
+    // for; create it if it does not.
     bool existed = false;
     int fd = -1;
     for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-        fd = open(path, flags | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0 || errno != EEXIST) break;
         fd = open(path, flags);
-        if (fd >= 0)
+        if (fd >= 0) {
             existed = true;
-        else if (errno != ENOENT)
-            break;  // ENOENT: removed in between; create it after all
+            break;
+        }
+        if (errno != ENOENT) break;
+        fd = open(path, flags | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0 || errno != EEXIST) break;  // EEXIST: created in between; open it after all
     }
     if (fd < 0) return Fail(ErrorFromErrno(errno, path));
 
@@ -283,13 +280,12 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                                              : ErrorFromErrno(error, path));
         }
     }
-    if (existed && writing) {
-        struct stat info;
-        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) {
-            int error = errno;
-            close(fd);
-            return Fail(ErrorFromErrno(error, path));
-        }
+    // Replace the contents. A file that cannot be truncated because it is no regular file (a
+    // device such as /dev/full) is written as it is.
+    if (existed && writing && ftruncate(fd, 0) != 0 && errno != EINVAL) {
+        const int error = errno;
+        close(fd);
+        return Fail(ErrorFromErrno(error, path));
     }
 
     Object* object;
@@ -311,15 +307,14 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
                DWORD* lpNumberOfBytesWritten, void* /*lpOverlapped*/) {
     if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
-    Object* object = Acquire(hFile, Kind::kFile);
+    Object* object = Find(hFile, Kind::kFile);
     if (object == nullptr) return FALSE;
     // One system call; a short write is a success that reports the bytes written.
     ssize_t written;
     do {
         written = write(object->fd, lpBuffer, nNumberOfBytesToWrite);
     } while (written < 0 && errno == EINTR);
-    int error = errno;
-    Release(object);
+    const int error = errno;
     if (written < 0) {
         Table().SetLastError(ErrorFromErrno(error, nullptr));
         return FALSE;
@@ -334,9 +329,9 @@ BOOL CloseHandle(HANDLE hObject) {
     {
         TableLock lock;
         std::size_t slot = SlotOfHandle(hObject);
-        if (slot < kSlots && g_slots[slot] != nullptr) {
-            Object* object = g_slots[slot];
-            g_slots[slot] = nullptr;
+        Object* object = slot < kSlots ? g_slots[slot].load(std::memory_order_relaxed) : nullptr;
+        if (object != nullptr) {
+            g_slots[slot].store(nullptr, std::memory_order_relaxed);
             --g_open_handles;
             Unreference(object);
             return TRUE;
@@ -352,8 +347,9 @@ BOOL DuplicateHandle(HANDLE /*hSourceProcessHandle*/, HANDLE hSourceHandle,
     {
         TableLock lock;
         std::size_t slot = SlotOfHandle(hSourceHandle);
-        if (slot < kSlots && g_slots[slot] != nullptr && lpTargetHandle != nullptr) {
-            std::size_t copy = TakeSlot(g_slots[slot]);
+        Object* object = slot < kSlots ? g_slots[slot].load(std::memory_order_relaxed) : nullptr;
+        if (object != nullptr && lpTargetHandle != nullptr) {
+            std::size_t copy = TakeSlot(object);
             if (copy == kSlots) {
                 Table().SetLastError(ERROR_TOO_MANY_OPEN_FILES);
                 return FALSE;
@@ -402,7 +398,7 @@ HANDLE CreateMutexW(void* /*lpMutexAttributes*/, BOOL bInitialOwner, LPCWSTR lpN
 }
 
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
-    Object* object = Acquire(hHandle, Kind::kMutex);
+    Object* object = Find(hHandle, Kind::kMutex);
     if (object == nullptr) return WAIT_FAILED;
     // A finite wait first tries without waiting (a mutex that is free or abandoned is taken at
     // once), then blocks until the deadline.
@@ -434,24 +430,21 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     } else {
         outcome = WAIT_FAILED;
     }
-    Release(object);
     if (outcome == WAIT_FAILED) Table().SetLastError(ErrorFromErrno(result, nullptr));
     return outcome;
 }
 
 BOOL ReleaseMutex(HANDLE hMutex) {
-    Object* object = Acquire(hMutex, Kind::kMutex);
+    Object* object = Find(hMutex, Kind::kMutex);
     if (object == nullptr) return FALSE;
     if (object->owner.load(std::memory_order_relaxed) != ThreadId()) {
-        Release(object);
         Table().SetLastError(ERROR_NOT_OWNER);
         return FALSE;
     }
     if (object->levels.fetch_sub(1, std::memory_order_relaxed) == 1) {
         object->owner.store(0, std::memory_order_relaxed);
     }
-    int result = pthread_mutex_unlock(&object->mutex);
-    Release(object);
+    const int result = pthread_mutex_unlock(&object->mutex);
     if (result != 0) {
         Table().SetLastError(result == EPERM ? ERROR_NOT_OWNER : ErrorFromErrno(result, nullptr));
         return FALSE;
