@@ -1,4 +1,6 @@
-// The wrappers that FaultScope installs in the platform layer's table.
+// The wrappers that FaultScope installs in the platform layer's table: each counts its calls,
+// fails the call a rule names (setting the rule's error), and counts the handles that it opens
+// or closes; the clock reading can be fixed.
 #include "support/faults.h"
 
 #include <atomic>
@@ -26,136 +28,105 @@ std::atomic<bool> g_clock_fixed{false};
 std::int64_t g_clock_seconds = 0;
 std::uint16_t g_clock_ms = 0;
 
-// Counts a call of op; returns the rule that applies to it, if any.
+// Counts a call of op; true, with the rule, when the rule applies to this call.
 bool Hit(Op op, Rule* rule) {
     const int i = static_cast<int>(op);
     const unsigned n = ++g_calls[i];
     std::lock_guard<std::mutex> guard(g_rules_lock);
     const Rule& r = g_rules[i];
-    if (!r.active) return false;
-    if (n == r.nth || (r.persistent && n > r.nth)) {
-        *rule = r;
-        return true;
-    }
-    return false;
+    if (!r.active || !(n == r.nth || (r.persistent && n > r.nth))) return false;
+    *rule = r;
+    return true;
 }
 
 const os::Api& Real() { return os::DefaultTable(); }
 
-bool Valid(os::HANDLE h) { return h != nullptr && h != os::InvalidHandleValue(); }
-
-os::HANDLE WrapCreateFileW(os::LPCWSTR name, DWORD access, DWORD share, void* sa, DWORD disp,
-                           DWORD flags, os::HANDLE tmpl) {
-    Rule rule;
-    if (Hit(Op::kCreateFileW, &rule)) {
-        Real().SetLastError(rule.error);
-        return os::InvalidHandleValue();
-    }
-    os::HANDLE h = Real().CreateFileW(name, access, share, sa, disp, flags, tmpl);
-    if (Valid(h)) ++g_live;
+// Counts the handle that a successful call opened.
+os::HANDLE Opened(Op, os::HANDLE h) {
+    if (h != nullptr && h != os::InvalidHandleValue()) ++g_live;
     return h;
 }
+template <typename T>
+T Opened(Op op, T result) {
+    if (op == Op::kDuplicateHandle && result) ++g_live;
+    return result;
+}
+
+// An operation that fails by setting the rule's error and returning `failed`.
+#define SCRIVLET_FAILING(Name, failed, Params, Args)  \
+    auto Wrap##Name Params {                          \
+        Rule rule;                                    \
+        if (Hit(Op::k##Name, &rule)) {                \
+            Real().SetLastError(rule.error);          \
+            return failed;                            \
+        }                                             \
+        return Opened(Op::k##Name, Real().Name Args); \
+    }
+SCRIVLET_FAILING(CreateFileW, os::InvalidHandleValue(),
+                 (os::LPCWSTR n, DWORD a, DWORD s, void* sa, DWORD d, DWORD f, os::HANDLE t),
+                 (n, a, s, sa, d, f, t))
+SCRIVLET_FAILING(DuplicateHandle, os::FALSE,
+                 (os::HANDLE sp, os::HANDLE h, os::HANDLE tp, os::HANDLE* out, DWORD a, os::BOOL i,
+                  DWORD o),
+                 (sp, h, tp, out, a, i, o))
+SCRIVLET_FAILING(GetFileAttributesW, os::INVALID_FILE_ATTRIBUTES, (os::LPCWSTR n), (n))
+SCRIVLET_FAILING(CreateDirectoryW, os::FALSE, (os::LPCWSTR n, void* sa), (n, sa))
+SCRIVLET_FAILING(CreateMutexW, os::HANDLE{}, (void* sa, os::BOOL o, os::LPCWSTR n), (sa, o, n))
+SCRIVLET_FAILING(ReleaseMutex, os::FALSE, (os::HANDLE h), (h))
+#undef SCRIVLET_FAILING
 
 os::BOOL WrapWriteFile(os::HANDLE h, const void* data, DWORD count, DWORD* written, void* ov) {
     Rule rule;
-    if (Hit(Op::kWriteFile, &rule)) {
-        if (rule.short_write) {
-            return Real().WriteFile(h, data, rule.bytes < count ? rule.bytes : count, written, ov);
-        }
-        if (written != nullptr) *written = 0;
-        Real().SetLastError(rule.error);
-        return os::FALSE;
+    if (!Hit(Op::kWriteFile, &rule)) return Real().WriteFile(h, data, count, written, ov);
+    if (rule.short_write) {
+        return Real().WriteFile(h, data, rule.bytes < count ? rule.bytes : count, written, ov);
     }
-    return Real().WriteFile(h, data, count, written, ov);
+    if (written != nullptr) *written = 0;
+    Real().SetLastError(rule.error);
+    return os::FALSE;
 }
 
+// A failing close still closes the handle, so that nothing leaks.
 os::BOOL WrapCloseHandle(os::HANDLE h) {
     Rule rule;
     const bool fail = Hit(Op::kCloseHandle, &rule);
     const os::BOOL closed = Real().CloseHandle(h);
     if (closed) --g_live;
-    if (fail) {
-        Real().SetLastError(rule.error);
-        return os::FALSE;
-    }
-    return closed;
-}
-
-os::BOOL WrapDuplicateHandle(os::HANDLE sp, os::HANDLE h, os::HANDLE tp, os::HANDLE* out,
-                             DWORD access, os::BOOL inherit, DWORD options) {
-    Rule rule;
-    if (Hit(Op::kDuplicateHandle, &rule)) {
-        Real().SetLastError(rule.error);
-        return os::FALSE;
-    }
-    const os::BOOL ok = Real().DuplicateHandle(sp, h, tp, out, access, inherit, options);
-    if (ok) ++g_live;
-    return ok;
-}
-
-DWORD WrapGetFileAttributesW(os::LPCWSTR name) {
-    Rule rule;
-    if (Hit(Op::kGetFileAttributesW, &rule)) {
-        Real().SetLastError(rule.error);
-        return os::INVALID_FILE_ATTRIBUTES;
-    }
-    return Real().GetFileAttributesW(name);
-}
-
-os::BOOL WrapCreateDirectoryW(os::LPCWSTR name, void* sa) {
-    Rule rule;
-    if (Hit(Op::kCreateDirectoryW, &rule)) {
-        Real().SetLastError(rule.error);
-        return os::FALSE;
-    }
-    return Real().CreateDirectoryW(name, sa);
-}
-
-os::HANDLE WrapCreateMutexW(void* sa, os::BOOL owner, os::LPCWSTR name) {
-    Rule rule;
-    if (Hit(Op::kCreateMutexW, &rule)) {
-        Real().SetLastError(rule.error);
-        return nullptr;
-    }
-    os::HANDLE h = Real().CreateMutexW(sa, owner, name);
-    if (Valid(h)) ++g_live;
-    return h;
+    if (!fail) return closed;
+    Real().SetLastError(rule.error);
+    return os::FALSE;
 }
 
 DWORD WrapWaitForSingleObject(os::HANDLE h, DWORD timeout) {
     Rule rule;
-    if (Hit(Op::kWaitForSingleObject, &rule)) {
-        if (rule.outcome == os::WAIT_ABANDONED) {
-            const DWORD real = Real().WaitForSingleObject(h, timeout);
-            return real == os::WAIT_OBJECT_0 ? os::WAIT_ABANDONED : real;
-        }
-        if (rule.outcome == os::WAIT_FAILED) Real().SetLastError(rule.error);
-        return rule.outcome;
+    if (!Hit(Op::kWaitForSingleObject, &rule)) return Real().WaitForSingleObject(h, timeout);
+    if (rule.outcome == os::WAIT_ABANDONED) {
+        const DWORD real = Real().WaitForSingleObject(h, timeout);
+        return real == os::WAIT_OBJECT_0 ? os::WAIT_ABANDONED : real;
     }
-    return Real().WaitForSingleObject(h, timeout);
-}
-
-os::BOOL WrapReleaseMutex(os::HANDLE h) {
-    Rule rule;
-    if (Hit(Op::kReleaseMutex, &rule)) {
-        Real().SetLastError(rule.error);
-        return os::FALSE;
-    }
-    return Real().ReleaseMutex(h);
+    if (rule.outcome == os::WAIT_FAILED) Real().SetLastError(rule.error);
+    return rule.outcome;
 }
 
 int FixedFtime(os::TIMEB64* t) {
     if (!g_clock_fixed) return Real()._ftime64_s(t);
+    *t = os::TIMEB64{};
     t->time = g_clock_seconds;
     t->millitm = g_clock_ms;
-    t->timezone = 0;
-    t->dstflag = 0;
     return 0;
 }
 
 void SetRule(Op op, const Rule& rule) {
     std::lock_guard<std::mutex> guard(g_rules_lock);
     g_rules[static_cast<int>(op)] = rule;
+}
+
+// Arms rule for call nth (from 1, counted from now) of op.
+void Arm(Op op, unsigned nth, bool persistent, Rule rule) {
+    rule.active = true;
+    rule.nth = g_calls[static_cast<int>(op)] + nth;
+    rule.persistent = persistent;
+    SetRule(op, rule);
 }
 
 }  // namespace
@@ -193,31 +164,22 @@ FaultScope::~FaultScope() {
 
 void FaultScope::Fail(Op op, unsigned nth, DWORD error, bool persistent) {
     Rule rule;
-    rule.active = true;
-    rule.nth = Calls(op) + nth;
-    rule.persistent = persistent;
     rule.error = error;
-    SetRule(op, rule);
+    Arm(op, nth, persistent, rule);
 }
 
 void FaultScope::ShortWrite(unsigned nth, DWORD bytes, bool persistent) {
     Rule rule;
-    rule.active = true;
-    rule.nth = Calls(Op::kWriteFile) + nth;
-    rule.persistent = persistent;
     rule.short_write = true;
     rule.bytes = bytes;
-    SetRule(Op::kWriteFile, rule);
+    Arm(Op::kWriteFile, nth, persistent, rule);
 }
 
 void FaultScope::WaitOutcome(unsigned nth, DWORD outcome, DWORD error, bool persistent) {
     Rule rule;
-    rule.active = true;
-    rule.nth = Calls(Op::kWaitForSingleObject) + nth;
-    rule.persistent = persistent;
     rule.outcome = outcome;
     rule.error = error;
-    SetRule(Op::kWaitForSingleObject, rule);
+    Arm(Op::kWaitForSingleObject, nth, persistent, rule);
 }
 
 void FaultScope::Clear() {

@@ -31,55 +31,11 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-WString Wide(const std::string& utf8) {
-    WString out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        std::uint32_t cp;
-        std::size_t n;
-        if (c < 0x80) {
-            cp = c;
-            n = 1;
-        } else if ((c >> 5) == 6) {
-            cp = c & 0x1F;
-            n = 2;
-        } else if ((c >> 4) == 14) {
-            cp = c & 0x0F;
-            n = 3;
-        } else {
-            cp = c & 0x07;
-            n = 4;
-        }
-        for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        i += n;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<TQ_WCHAR>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<TQ_WCHAR>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<TQ_WCHAR>(cp));
-        }
-    }
-    return out;
-}
+WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
 
 std::string Narrow(const TQ_WCHAR* text) {
     std::string out;
-    for (; text != nullptr && *text != 0; ++text) {
-        const std::uint32_t c = static_cast<std::uint16_t>(*text);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
+    for (; text != nullptr && *text != 0; ++text) out.push_back(*text < 0x80 ? char(*text) : '?');
     return out;
 }
 

@@ -28,8 +28,8 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-// ASCII or UTF-8 text as UTF-16, and back (for messages and comparisons).
-WString Wide(const std::string& utf8);
+// ASCII text as UTF-16, and back (for messages and comparisons; other characters become '?').
+WString Wide(const std::string& ascii);
 std::string Narrow(const TQ_WCHAR* text);
 inline std::string Narrow(const WString& text) { return Narrow(text.c_str()); }
 
