@@ -1,5 +1,7 @@
-// Configuring a log file object: the limits Init enforces and the order it checks them in, the
-// first-failure rule of the error record, what Init takes over, and the two state queries.
+// Configuring a log file object: the accepted limits and the order Init checks them in, the
+// first-failure rule of the error record, what Init takes over (also when it fails late), the
+// name cut at its first dot, and the two state queries. The record of each refusal is checked
+// whole in places_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,8 +10,7 @@
 
 #include "support/files.h"
 
-using scrivlet::test::Config;
-using scrivlet::test::NoError;
+using namespace scrivlet::test;
 using Info = TQCLogFile_1::tagInfoData_1;
 
 namespace {
@@ -17,19 +18,11 @@ namespace {
 // Reads the object's protected members.
 class Probe : public TQCLogFile_1 {
   public:
-    std::string Name() const { return scrivlet::test::Narrow(m_szFileName); }
-    std::string Folder() const { return scrivlet::test::Narrow(m_szFolder); }
-    std::string Header() const { return scrivlet::test::Narrow(m_szHeader); }
-    // Every element behind the stored name is zero.
-    bool NameTailIsZero() const {
-        for (std::size_t i = Name().size(); i < 56; ++i) {
-            if (m_szFileName[i] != 0) return false;
-        }
-        return true;
-    }
-    using TQCLogFile_1::CreateFileName;
+    std::string Name() const { return Narrow(m_szFileName); }
+    std::string Folder() const { return Narrow(m_szFolder); }
+    std::string Header() const { return Narrow(m_szHeader); }
     using TQCLogFile_1::m_bCounter, TQCLogFile_1::m_uiFileCount, TQCLogFile_1::m_uiFileSize;
-    using TQCLogFile_1::m_uiHeaderLength, TQCLogFile_1::m_szFolderFileName;
+    using TQCLogFile_1::m_szFileName, TQCLogFile_1::m_uiHeaderLength;
 };
 
 auto Fields(const Info& i) {
@@ -37,83 +30,59 @@ auto Fields(const Info& i) {
                            i.uiErrorSet);
 }
 
-// A parameter failure of the log file class: module 46, type 4.
-void ExpectRefused(const Info& info, unsigned location, unsigned reason, unsigned value) {
-    EXPECT_EQ(Fields(info), Fields(Info{46, reason, 4, location, value, 1}));
-}
-
-TEST(Config, NumberLimits) {
+TEST(Config, LimitsAndTheOrderOfTheirChecks) {
+    const std::string n54(54, 'n'), n55(55, 'n'), f196(196, 'f'), h64(64, 'h');
     const struct {
-        unsigned count, size;
-        unsigned location, reason;  // location 0: accepted
+        TQCLogFile_1::tagInitData_1 config;
+        unsigned location, reason, value;  // location 0: accepted
     } cases[] = {
-        {1, 688, 0, 0},       {9999, 104857600, 0, 0},  {0, 688, 1, 9},
-        {10000, 688, 2, 8},   {0xFFFFFFFFu, 688, 2, 8}, {1, 687, 3, 9},
-        {1, 104857601, 4, 8}, {1, 0xFFFFFFFFu, 4, 8},   {0, 0, 1, 9},
+        {Config(1, 688, n54, std::string(195, 'f'), std::string(63, 'h'), std::string(63, 'e')), 0,
+         0, 0},
+        {Config(9999, 104857600), 0, 0, 0},
+        {Config(0xFFFFFFFFu, 688), 2, 8, 0xFFFFFFFFu},  // compared unsigned
+        {Config(1, 0xFFFFFFFFu), 4, 8, 0xFFFFFFFFu},
+        {Config(0, 0), 1, 9, 0},                           // the count before the size
+        {Config(1, 687, n55, f196, h64, h64), 3, 9, 687},  // the numbers before the texts
+        {Config(1, 688, n55, f196, h64, h64), 5, 7, 55},   // name, folder, header, footer
+        {Config(1, 688, "", f196, h64, h64), 6, 7, 196},
+        {Config(1, 688, "", "", h64, h64), 8, 7, 64},
+        {Config(1, 688, std::string(56, 'n')), 5, 7, 56},  // no terminating zero in the field
     };
-    for (const auto& c : cases) {
+    for (auto c : cases) {
         Probe log;
-        auto info = NoError();
-        auto cfg = Config(c.count, c.size);
-        SCOPED_TRACE(std::to_string(c.count) + " files of " + std::to_string(c.size));
-        EXPECT_EQ(log.Init(&cfg, &info), c.location == 0);
+        Info info = NoError();
+        SCOPED_TRACE("refused at " + std::to_string(c.location));
+        EXPECT_EQ(log.Init(&c.config, &info), c.location == 0);
         if (c.location == 0) {
             EXPECT_EQ(info.uiErrorSet, 0u);
-            EXPECT_EQ(log.m_uiFileCount, c.count);
-            EXPECT_EQ(log.m_uiFileSize, c.size);
+            EXPECT_EQ(log.m_uiFileCount, c.config.uiFileCount);
+            EXPECT_EQ(log.m_uiFileSize, c.config.uiFileSize);
         } else {
-            ExpectRefused(info, c.location, c.reason, c.location <= 2 ? c.count : c.size);
-            EXPECT_EQ(log.m_uiFileCount, 5u);
+            EXPECT_EQ(Fields(info), Fields(Info{46, c.reason, 4, c.location, c.value, 1}));
+            EXPECT_TRUE(c.location > 6 || log.m_uiFileCount == 5u);  // nothing taken over
         }
     }
 }
 
-TEST(Config, TextLimits) {
-    const struct {
-        std::string name, folder, header, footer;
-        unsigned location, value;  // location 0: accepted
-    } cases[] = {
-        {std::string(54, 'n'), std::string(195, 'f'), std::string(63, 'h'), std::string(63, 'e'), 0,
-         0},
-        {std::string(55, 'n'), "", "", "", 5, 55},
-        {std::string(56, 'n'), "", "", "", 5, 56},  // no terminating zero in the field
-        {"", std::string(196, 'f'), "", "", 6, 196},
-        {"", "", "", std::string(64, 'e'), 7, 64},
-        {std::string(55, 'n'), std::string(196, 'f'), std::string(64, 'h'), "", 5, 55},
-    };
-    for (const auto& c : cases) {
-        Probe log;
-        auto info = NoError();
-        auto cfg = Config(3, 1000, c.name, c.folder, c.header, c.footer);
-        SCOPED_TRACE("refused at " + std::to_string(c.location));
-        EXPECT_EQ(log.Init(&cfg, &info), c.location == 0);
-        if (c.location != 0) ExpectRefused(info, c.location, 7, c.value);
-    }
-}
-
-TEST(Config, HeaderAndFooterLines) {
+TEST(Config, HeaderLineAndWhatALateRefusalKeeps) {
     Probe log;
-    auto info = NoError();
+    Info info = NoError();
     auto cfg = Config(3, 1000, "", "", std::string(63, 'h'));
     ASSERT_TRUE(log.Init(&cfg, &info));
     EXPECT_EQ(log.Header(), std::string(63, 'h') + " 1 2\r\n");
     EXPECT_EQ(log.m_uiHeaderLength, 93u);
 
-    // A field filled to its end has no zero: too long, the old header stays.
-    auto bad = Config(3, 1000, "", "", std::string(64, 'x'));
+    auto bad = Config(3, 1000, "", "", std::string(64, 'x'));  // refused: the old header stays
     EXPECT_FALSE(log.Init(&bad, &info));
-    ExpectRefused(info, 8, 7, 64);
     EXPECT_EQ(log.Header(), std::string(63, 'h') + " 1 2\r\n");
 
     // A footer refused after count, size, name, folder and header were taken over.
     info = NoError();
     auto late = Config(7, 2000, "pump", "logs", "Start", std::string(64, 'e'), true);
     EXPECT_FALSE(log.Init(&late, &info));
-    ExpectRefused(info, 7, 7, 64);
-    EXPECT_EQ(log.m_uiFileCount, 7u);
-    EXPECT_EQ(log.m_uiFileSize, 2000u);
-    EXPECT_EQ(log.Name(), "pump");
-    EXPECT_EQ(log.Folder(), "logs");
+    EXPECT_EQ(info.uiLocation, 7u);
+    EXPECT_EQ(std::make_tuple(log.m_uiFileCount, log.m_uiFileSize, log.Name(), log.Folder()),
+              std::make_tuple(7u, 2000u, std::string("pump"), std::string("logs")));
     EXPECT_EQ(log.Header(), "Start 1 2\r\n");
     EXPECT_EQ(log.m_uiHeaderLength, 24u + 11u);
     EXPECT_FALSE(log.m_bCounter);
@@ -129,29 +98,22 @@ TEST(Config, FirstFailureWins) {
     EXPECT_EQ(log.m_uiFileCount, 5u);
 }
 
-TEST(Config, NameEndsBeforeFirstDot) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"trace.old.log", "trace_0000.log"}, {".log", "_0000.log"}, {"", "LogFile_1_0000.log"}};
+// The name ends at its first dot, every element behind it zero; an empty name keeps the previous
+// one, while an empty folder is taken over. (The file names are checked in logfile_test.cpp.)
+TEST(Config, NameEndsBeforeFirstDotAndEmptyNameKeepsThePreviousOne) {
+    const std::pair<const char*, const char*> cases[] = {{"trace.old.log", "trace"}, {".log", ""}};
     for (const auto& c : cases) {
         Probe log;
-        auto info = NoError();
-        auto cfg = Config(2, 688, c.first);
+        Info info = NoError();
+        auto cfg = Config(2, 688, c.first, "logs");
         ASSERT_TRUE(log.Init(&cfg, &info));
-        EXPECT_TRUE(log.NameTailIsZero()) << c.first;
-        log.CreateFileName();
-        EXPECT_EQ(scrivlet::test::Narrow(log.m_szFolderFileName), c.second);
+        EXPECT_EQ(log.Name(), c.second);
+        for (std::size_t i = log.Name().size(); i < 56; ++i) EXPECT_EQ(log.m_szFileName[i], 0);
+        auto unnamed = Config(3, 700);
+        ASSERT_TRUE(log.Init(&unnamed, &info));
+        EXPECT_EQ(log.Name(), c.second);
+        EXPECT_EQ(log.Folder(), "");
     }
-}
-
-TEST(Config, EmptyNameKeepsThePreviousOne) {
-    Probe log;
-    auto info = NoError();
-    auto named = Config(2, 688, "pump", "logs");
-    auto unnamed = Config(3, 700);
-    ASSERT_TRUE(log.Init(&named, &info));
-    ASSERT_TRUE(log.Init(&unnamed, &info));
-    EXPECT_EQ(log.Name(), "pump");
-    EXPECT_EQ(log.Folder(), "");  // an empty folder is taken over
 }
 
 TEST(Config, QueriesFillOnlyTheirField) {
@@ -165,7 +127,7 @@ TEST(Config, QueriesFillOnlyTheirField) {
     state.bSwitchedOn = true;
     EXPECT_TRUE(log.GetFolderFileName(&state, &info));
     EXPECT_TRUE(state.bSwitchedOn);
-    EXPECT_EQ(scrivlet::test::Narrow(state.pszFolderFileName), "");  // no path before switch-on
+    EXPECT_EQ(Narrow(state.pszFolderFileName), "");  // no path before switch-on
     EXPECT_EQ(info.uiErrorSet, 0u);
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "support/faults.h"
 #include "support/files.h"
@@ -40,14 +41,10 @@ std::string Stamp() {
 
 std::string Line(const std::string& text) { return Stamp() + Utf16Bytes(text + "\r\n"); }
 
-void ExpectFailure(const Info& info, unsigned location, unsigned type, unsigned error,
+void ExpectFailure(const Info& i, unsigned location, unsigned type, unsigned error,
                    unsigned value) {
-    EXPECT_EQ(info.uiModule, 46u);
-    EXPECT_EQ(info.uiLocation, location);
-    EXPECT_EQ(info.uiErrorType, type);
-    EXPECT_EQ(info.uiError, error);
-    EXPECT_EQ(info.uiValue, value);
-    EXPECT_EQ(info.uiErrorSet, 1u);
+    EXPECT_EQ(std::make_tuple(i.uiModule, i.uiLocation, i.uiErrorType, i.uiError, i.uiValue),
+              std::make_tuple(46u, location, type, error, value));
 }
 
 std::string Path(TQCLogFile_1& log) {
@@ -63,6 +60,10 @@ class LogFile : public ::testing::Test {
     bool Configure(TQCLogFile_1& log, TQCLogFile_1::tagInitData_1 config) {
         return log.Init(&config, &info);
     }
+    // Configures and switches on.
+    bool Open(TQCLogFile_1& log, TQCLogFile_1::tagInitData_1 config) {
+        return log.Init(&config, &info) && log.Switch(true, &info);
+    }
     TempDir dir;
     FaultScope faults;
     Info info = NoError();
@@ -70,8 +71,7 @@ class LogFile : public ::testing::Test {
 
 TEST_F(LogFile, LayoutIsCounterHeaderRecordsFooter) {
     TQCLogFile_1 log;
-    ASSERT_TRUE(Configure(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
-    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(Open(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
     EXPECT_EQ(Path(log), "logs\\sub\\app_0001.log");
     const std::string binary("\0\xff\r\n", 4);
     ASSERT_TRUE(log.Write("abc", 3, &info));
@@ -91,8 +91,7 @@ TEST_F(LogFile, LayoutIsCounterHeaderRecordsFooter) {
 TEST_F(LogFile, RingWrapsReplacingFilesWhileTheCounterGoesOn) {
     std::ofstream("r_0002.log") << std::string(5000, 'j');  // an old file to be replaced
     TQCLogFile_1 log;
-    ASSERT_TRUE(Configure(log, Config(3, 688, "r", "", "", "", true)));
-    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(Open(log, Config(3, 688, "r", "", "", "", true)));
     for (char fill : std::string("abcd")) {
         const std::string record(600, fill);  // two never fit into one file
         ASSERT_TRUE(log.Write(record.data(), 600, &info)) << fill;
@@ -127,8 +126,7 @@ TEST_F(LogFile, FileNames) {
     }
     // The doubled separator behind a folder ending in a backslash still names the file.
     TQCLogFile_1 log;
-    ASSERT_TRUE(Configure(log, Config(2, 688, "log", "data\\")));
-    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(Open(log, Config(2, 688, "log", "data\\")));
     ASSERT_TRUE(log.Write("z", 1, &info));
     EXPECT_EQ(Path(log), "data\\\\log_0001.log");
     EXPECT_EQ(ReadBytes("data/log_0001.log"), "z");
@@ -162,8 +160,7 @@ TEST_F(LogFile, RecordRotatesExactlyWhenTheFooterWouldNotFit) {
     for (const auto& c : cases) {
         TempDir sub;
         TQCLogFile_1 log;
-        ASSERT_TRUE(Configure(log, Config(2, 688, "b", "", "", "F")));
-        ASSERT_TRUE(log.Switch(true, &info));
+        ASSERT_TRUE(Open(log, Config(2, 688, "b", "", "", "F")));
         ASSERT_TRUE(log.Write(std::string(c.first, 'a').data(), c.first, &info));
         ASSERT_TRUE(log.Write(std::string(c.second, 'b').data(), c.second, &info));
         ASSERT_TRUE(log.Switch(false, &info));
@@ -190,8 +187,7 @@ TEST_F(LogFile, RecordLargerThanAnEmptyFileIsRefused) {
         TempDir sub;
         TQCLogFile_1 log;
         info = NoError();
-        ASSERT_TRUE(Configure(log, Config(2, 688, "n", "", c.header)));
-        ASSERT_TRUE(log.Switch(true, &info));
+        ASSERT_TRUE(Open(log, Config(2, 688, "n", "", c.header)));
         ASSERT_TRUE(log.Write(std::string(c.room, 'x').data(), c.room, &info));
         EXPECT_FALSE(log.Write(std::string(c.room + 1, 'y').data(), c.room + 1, &info));
         ExpectFailure(info, 17, 4, 6, c.room);
@@ -266,8 +262,7 @@ TEST_F(LogFile, FailedFolderLeavesTheObjectOnWithoutAFile) {
 
 TEST_F(LogFile, CopiesShareTheFileAndEachClosesItsOwnHandle) {
     TQCLogFile_1 a;
-    ASSERT_TRUE(Configure(a, Config(2, 688, "c")));
-    ASSERT_TRUE(a.Switch(true, &info));
+    ASSERT_TRUE(Open(a, Config(2, 688, "c")));
     ASSERT_TRUE(a.Write("A", 1, &info));
     {
         TQCLogFile_1 b(a);
