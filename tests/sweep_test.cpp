@@ -1,14 +1,22 @@
-// Failure sweeps: each platform operation of a rotating Write and of a switch on, write and
-// switch off is made to fail at its first, second, third ... call (and each write to come up
-// short) until the scenario runs clean. Every run checks the result, the whole error record, the
-// object's state and files, that the object recovers by switching off and on, and that no
-// handle is left open.
+// Failure sweeps over one scenario, for both classes: Init, switch on, a record, a record that
+// rotates, the two state queries, switch off and Exit, with a fault at call 1, 2, 3, ... of each
+// platform operation (and each write cut short), once or from then on. After every run:
+// - the first failure holds the injected fault with its whole record, at the place that call
+//   has in the scenario, and the object and files are as that failure leaves them (file open or
+//   not, bytes in files 1 and 2);
+// - every step that failed filled its record and every step that succeeded left it alone;
+// - Exit leaves no file (no mutex for the guarded class), and the object is in a named state;
+// - once the fault is gone the object writes again (after a new Init for the guarded class) and
+//   the record is read back from the file; no handle is left open.
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
+#include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "library/record.h"
 #include "support/faults.h"
 #include "support/files.h"
 
@@ -16,168 +24,249 @@ using namespace scrivlet::test;
 
 namespace {
 
-typedef TQCLogFile_1::tagInfoData_1 Info;
+using Info = TQCLogFile_1::tagInfoData_1;
 
-class Probe : public TQCLogFile_1 {
-  public:
-    bool HasFile() const { return m_hFile != TQ_INVALID_HANDLE; }
-    unsigned Handle() const {
-        return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(m_hFile));
-    }
-};
-
-const DWORD kError = 1117;     // what an injected failure reports
+const DWORD kInjected = 1117;  // no real failure of the scenario gives this code
 const DWORD kShortBytes = 10;  // what a short write writes
 
-struct Fault {
-    Op op;
-    bool short_write;
-};
-const Fault kFaults[] = {{Op::kGetFileAttributesW, false}, {Op::kCreateDirectoryW, false},
-                         {Op::kCreateFileW, false},        {Op::kWriteFile, false},
-                         {Op::kWriteFile, true},           {Op::kCloseHandle, false}};
-
-// What call n of a fault leads to: the step that fails, where, whether the object still holds a
-// file, and the sizes of files 1 and 2 afterwards (-1: absent).
-struct Row {
-    unsigned fault;  // index into kFaults
-    unsigned n;
-    unsigned step;
+// The first failure at one call: its place, whether the object still holds a file, and the
+// sizes of files 1 and 2 right after it (-1: absent).
+struct At {
     unsigned location;
-    bool has_file;
+    bool file;
     long size1, size2;
 };
 
-// Steps: 0 switch on, 1 switch off, any other number writes a record of that many bytes.
-struct Scenario {
+// A fault and, call by call, where it strikes: in both classes, then in the guarded class only.
+struct Fault {
     const char* name;
-    std::vector<unsigned> setup, steps;
-    std::vector<Row> rows;
+    Op op;
+    bool short_write;
+    std::vector<At> calls, guarded;
 };
 
-// Counter line 62 bytes, header and footer lines 68 bytes each, file size 688.
-const Scenario kScenarios[] = {
-    {"rotating write",
-     {0, 400},  // file 1 holds 530 bytes; 400 more do not fit
-     {400},
-     {{0, 1, 0, 22, false, 598, -1},
-      {0, 2, 0, 22, false, 598, -1},
-      {2, 1, 0, 9, false, 598, -1},
-      {3, 1, 0, 15, false, 530, -1},
-      {3, 2, 0, 11, true, 598, 0},
-      {3, 3, 0, 13, true, 598, 62},
-      {3, 4, 0, 18, true, 598, 130},
-      {4, 1, 0, 16, false, 540, -1},
-      {4, 2, 0, 12, true, 598, 10},
-      {4, 3, 0, 14, true, 598, 72},
-      {4, 4, 0, 19, true, 598, 140},
-      {5, 1, 0, 10, false, 598, -1}}},
-    {"switch on, write, switch off",
+void PrintTo(const Fault& fault, std::ostream* os) { *os << fault.name; }
+
+// Counter line 62 bytes, header and footer lines 68 each, records of 400 bytes: file 1 holds
+// 530 bytes, 598 with its footer; the second record rotates to file 2.
+const Fault kFaults[] = {
+    {"GetFileAttributesW",
+     Op::kGetFileAttributesW,
+     false,
+     {{22, 0, -1, -1}, {22, 0, -1, -1}, {22, 0, 598, -1}, {22, 0, 598, -1}},
+     {}},
+    {"CreateDirectoryW", Op::kCreateDirectoryW, false, {{22, 0, -1, -1}, {22, 0, -1, -1}}, {}},
+    {"CreateFileW", Op::kCreateFileW, false, {{9, 0, -1, -1}, {9, 0, 598, -1}}, {}},
+    {"WriteFile",
+     Op::kWriteFile,
+     false,
+     {{11, 1, 0, -1},
+      {13, 1, 62, -1},
+      {18, 1, 130, -1},
+      {15, 0, 530, -1},
+      {11, 1, 598, 0},
+      {13, 1, 598, 62},
+      {18, 1, 598, 130},
+      {15, 0, 598, 530}},
+     {}},
+    {"ShortWrite",
+     Op::kWriteFile,
+     true,
+     {{12, 1, 10, -1},
+      {14, 1, 72, -1},
+      {19, 1, 140, -1},
+      {16, 0, 540, -1},
+      {12, 1, 598, 10},
+      {14, 1, 598, 72},
+      {19, 1, 598, 140},
+      {16, 0, 598, 540}},
+     {}},
+    {"CloseHandle",
+     Op::kCloseHandle,
+     false,
+     {{10, 0, 598, -1}, {10, 0, 598, 598}},
+     {{7, 0, 598, 598}}},
+    {"CreateMutexW", Op::kCreateMutexW, false, {}, {{1, 0, -1, -1}}},
+    {"WaitForSingleObject",
+     Op::kWaitForSingleObject,
+     false,
      {},
-     {0, 100, 1},  // the folder dir\sub is made first
-     {{0, 1, 0, 22, false, -1, -1},
-      {0, 2, 0, 22, false, -1, -1},
-      {1, 1, 0, 22, false, -1, -1},
-      {1, 2, 0, 22, false, -1, -1},
-      {2, 1, 0, 9, false, -1, -1},
-      {3, 1, 0, 11, true, 0, -1},
-      {3, 2, 0, 13, true, 62, -1},
-      {3, 3, 1, 18, true, 130, -1},
-      {3, 4, 2, 15, false, 230, -1},
-      {4, 1, 0, 12, true, 10, -1},
-      {4, 2, 0, 14, true, 72, -1},
-      {4, 3, 1, 19, true, 140, -1},
-      {4, 4, 2, 16, false, 240, -1},
-      {5, 1, 2, 10, false, 298, -1}}},
+     {{11, 0, -1, -1},
+      {15, 1, 130, -1},
+      {15, 1, 530, -1},
+      {11, 1, 530, -1},
+      {11, 0, 598, -1},
+      {19, 1, 598, 530},
+      {23, 1, 598, 530},
+      {11, 1, 598, 530},
+      {6, 0, 598, 598}}},
+    {"ReleaseMutex",
+     Op::kReleaseMutex,
+     false,
+     {},
+     {{2, 0, -1, -1},
+      {8, 1, 130, -1},
+      {12, 1, 530, -1},
+      {8, 0, 598, -1},
+      {8, 1, 598, 130},
+      {12, 1, 598, 530},
+      {16, 1, 598, 530},
+      {20, 1, 598, 530},
+      {8, 0, 598, 598},
+      {3, 0, 598, 598}}},
 };
 
-bool Step(Probe& log, unsigned step, Info* info) {
-    if (step <= 1) return log.Switch(step == 0, info);
-    const std::string record(step, 'r');
-    return log.Write(record.data(), step, info);
-}
+template <class Base>
+class Probe : public Base {
+  public:
+    static constexpr bool kGuarded = std::is_same<Base, TQCLogFileM_1>::value;
+    bool On() const { return this->m_bSwitchedOn; }
+    bool HasFile() const { return this->m_hFile != TQ_INVALID_HANDLE; }
+    unsigned Bytes() const { return this->m_uiFileBytes; }
+    unsigned File() const { return scrivlet::HandleValue(this->m_hFile); }
+    unsigned Mutex() const {
+        if constexpr (kGuarded) return scrivlet::HandleValue(this->m_hMutex);
+        return 0;
+    }
+};
+
+TQCLogFile_1::tagInitData_1 Ring() { return Config(2, 688, "s", "dir\\sub", "Head", "Foot", true); }
 
 long Size(const char* path) {
     return Exists(path) ? static_cast<long>(ReadBytes(path).size()) : -1;
 }
 
-const Row* Find(const Scenario& s, unsigned fault, unsigned n) {
-    for (const Row& row : s.rows) {
-        if (row.fault == fault && row.n == n) return &row;
-    }
-    return nullptr;
-}
+// What the scenario left: the record of each step, and at its first failure the state and the
+// handles (the file before the step; the mutex before it, or after it when Init made it).
+struct Run {
+    std::vector<std::pair<bool, Info>> steps;
+    At state;
+    unsigned file, mutex;
+};
 
-// One run with call n of fault f failing. Sets *clean when the fault never struck.
-void RunOnce(const Scenario& s, unsigned f, unsigned n, FaultScope& faults, bool* clean,
-             std::size_t* rows_seen) {
-    Probe log;
-    Info info = NoError();
-    auto config = Config(3, 688, "s", "dir\\sub", "Head", "Foot", true);
-    ASSERT_TRUE(log.Init(&config, &info));
-    for (unsigned step : s.setup) ASSERT_TRUE(Step(log, step, &info));
-
-    const Fault& fault = kFaults[f];
-    const unsigned before = faults.Calls(fault.op);
-    if (fault.short_write) {
-        faults.ShortWrite(n, kShortBytes);
-    } else {
-        faults.Fail(fault.op, n, kError);
-    }
-    unsigned failed = 0, handle = 0;
-    for (; failed < s.steps.size(); ++failed) {
-        handle = log.Handle();
-        if (!Step(log, s.steps[failed], &info)) break;
-    }
-    const Row* row = Find(s, f, n);
-    *clean = faults.Calls(fault.op) - before < n;
-    if (*clean) {
-        EXPECT_EQ(row, nullptr);
-        EXPECT_EQ(failed, s.steps.size());
-        EXPECT_EQ(info.uiErrorSet, 0u);
-        return;
-    }
-    ASSERT_NE(row, nullptr) << "unexpected failure at " << info.uiLocation;
-    ++*rows_seen;
-    EXPECT_EQ(failed, row->step);
-    EXPECT_EQ(info.uiModule, 46u);
-    EXPECT_EQ(info.uiLocation, row->location);
-    EXPECT_EQ(info.uiErrorType, fault.short_write ? 8u : 2u);
-    EXPECT_EQ(info.uiError, fault.short_write ? 4u : kError);
-    EXPECT_EQ(info.uiValue, fault.short_write ? kShortBytes : row->location == 10 ? handle : 0u);
-    EXPECT_EQ(info.uiErrorSet, 1u);
-    TQCLogFile_1::tagChangeData_1 data{};
-    log.GetData(&data, &info);
-    EXPECT_TRUE(data.bSwitchedOn);
-    EXPECT_EQ(log.HasFile(), row->has_file);
-    EXPECT_EQ(faults.LiveHandles(), row->has_file ? 1 : 0);
-    EXPECT_EQ(Size("dir/sub/s_0001.log"), row->size1);
-    EXPECT_EQ(Size("dir/sub/s_0002.log"), row->size2);
-
-    // Switching off and on again gives a usable file.
-    info = NoError();
-    EXPECT_TRUE(log.Switch(false, &info) && log.Switch(true, &info) && log.Write("again", 5, &info))
-        << info.uiLocation;
-}
-
-TEST(Sweep, EveryFailingCallIsReportedAndLeavesARecoverableObject) {
-    for (const Scenario& s : kScenarios) {
-        std::size_t rows_seen = 0;
-        for (unsigned f = 0; f < sizeof kFaults / sizeof kFaults[0]; ++f) {
-            bool clean = false;
-            for (unsigned n = 1; !clean && n < 20 && !HasFatalFailure(); ++n) {
-                SCOPED_TRACE(std::string(s.name) + ", " + OpName(kFaults[f].op) +
-                             (kFaults[f].short_write ? " (short)" : "") + " call " +
-                             std::to_string(n));
-                TempDir dir;
-                FaultScope faults;
-                RunOnce(s, f, n, faults, &clean, &rows_seen);
-                EXPECT_EQ(faults.LiveHandles(), 0);  // the object is gone
-            }
-            EXPECT_TRUE(clean) << OpName(kFaults[f].op);
+// The scenario; every step gets a fresh record, and the host carries on after failures.
+template <class Object>
+Run RunScenario(Object& log) {
+    Run run{{}, {0, false, 0, 0}, 0, 0};
+    auto step = [&](auto&& call) {
+        const unsigned file = log.File(), mutex = log.Mutex();
+        Info info = NoError();
+        const bool ok = call(&info);
+        if (!ok && std::none_of(run.steps.begin(), run.steps.end(),
+                                [](const auto& s) { return !s.first; })) {
+            run.state = {0, log.HasFile(), Size("dir/sub/s_0001.log"), Size("dir/sub/s_0002.log")};
+            run.file = file;
+            run.mutex = mutex != 0 ? mutex : log.Mutex();
         }
-        EXPECT_EQ(rows_seen, s.rows.size()) << s.name;
+        run.steps.push_back({ok, info});
+    };
+    auto config = Ring();
+    const std::string record(400, 'r');
+    TQCLogFile_1::tagChangeData_1 change{};
+    step([&](Info* i) { return log.Init(&config, i); });
+    step([&](Info* i) { return log.Switch(true, i); });
+    step([&](Info* i) { return log.Write(record.data(), 400, i); });
+    step([&](Info* i) { return log.Write(record.data(), 400, i); });
+    step([&](Info* i) { return log.GetData(&change, i); });
+    step([&](Info* i) { return log.GetFolderFileName(&change, i); });
+    step([&](Info* i) { return log.Switch(false, i); });
+    step([&](Info* i) { return log.Exit(i); });
+    return run;
+}
+
+// Calls that a clean run of the scenario makes of op.
+template <class Object>
+unsigned CleanCalls(Op op) {
+    TempDir dir;
+    FaultScope faults;
+    Object log;
+    for (const auto& s : RunScenario(log).steps) EXPECT_TRUE(s.first) << s.second.uiLocation;
+    return faults.Calls(op);
+}
+
+// Calls past those of both classes strike the guarded class's mutex (module 48).
+void CheckFirstFailure(const Run& run, const Fault& fault, unsigned nth) {
+    for (const auto& s : run.steps) EXPECT_EQ(s.second.uiErrorSet, s.first ? 0u : 1u);
+    const auto first =
+        std::find_if(run.steps.begin(), run.steps.end(), [](const auto& s) { return !s.first; });
+    ASSERT_NE(first, run.steps.end()) << "the fault made no step fail";
+    const bool mutex = nth > fault.calls.size();
+    const At& at = mutex ? fault.guarded[nth - 1 - fault.calls.size()] : fault.calls[nth - 1];
+    unsigned value = fault.short_write ? kShortBytes : 0;
+    if (fault.op == Op::kCloseHandle || fault.op == Op::kReleaseMutex) {
+        value = mutex ? run.mutex : run.file;
+    }
+    const Info& i = first->second;
+    EXPECT_EQ(std::vector<unsigned>(
+                  {i.uiModule, i.uiError, i.uiErrorType, i.uiLocation, i.uiValue, i.uiErrorSet}),
+              std::vector<unsigned>({mutex ? 48u : 46u, fault.short_write ? 4u : kInjected,
+                                     fault.short_write ? 8u : 2u, at.location, value, 1u}));
+    EXPECT_EQ(std::vector<long>({run.state.file, run.state.size1, run.state.size2}),
+              std::vector<long>({at.file, at.size1, at.size2}));
+}
+
+// After the fault is gone: back to writing, checked by reading the record back.
+template <class Object>
+void Recover(Object& log) {
+    Info info = NoError();
+    auto config = Ring();
+    ASSERT_TRUE(!Object::kGuarded || log.Init(&config, &info)) << info.uiLocation;
+    ASSERT_TRUE(log.Switch(false, &info) && log.Switch(true, &info))
+        << info.uiModule << ":" << info.uiLocation;
+    const std::string marker = "recovered record";
+    ASSERT_TRUE(log.Write(marker.data(), static_cast<unsigned>(marker.size()), &info));
+    TQCLogFile_1::tagChangeData_1 change{};
+    ASSERT_TRUE(log.GetFolderFileName(&change, &info));
+    std::string path = Narrow(change.pszFolderFileName);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    log.ShutDown();
+    const std::string bytes = ReadBytes(path);
+    ASSERT_GE(bytes.size(), marker.size()) << path;
+    EXPECT_EQ(bytes.substr(bytes.size() - marker.size()), marker) << path;
+}
+
+template <class Object>
+void Sweep(const Fault& fault) {
+    const std::size_t calls = fault.calls.size() + (Object::kGuarded ? fault.guarded.size() : 0);
+    ASSERT_EQ(CleanCalls<Object>(fault.op), calls);
+    for (bool persistent : {false, true}) {
+        for (unsigned nth = 1; nth <= calls; ++nth) {
+            SCOPED_TRACE(std::string(fault.name) + " call " + std::to_string(nth) +
+                         (persistent ? " and every later call" : " once"));
+            TempDir dir;
+            FaultScope faults;
+            {
+                Object log;
+                if (fault.short_write) {
+                    faults.ShortWrite(nth, kShortBytes, persistent);
+                } else if (fault.op == Op::kWaitForSingleObject) {
+                    faults.WaitOutcome(nth, scrivlet::os::WAIT_FAILED, kInjected, persistent);
+                } else {
+                    faults.Fail(fault.op, nth, kInjected, persistent);
+                }
+                CheckFirstFailure(RunScenario(log), fault, nth);
+                // A named state: never a file while off; no bytes counted without a file.
+                EXPECT_FALSE(!log.On() && log.HasFile());
+                EXPECT_TRUE(log.HasFile() || log.Bytes() == 0u);
+                EXPECT_FALSE(Object::kGuarded ? log.Mutex() != 0 : log.HasFile()) << "after Exit";
+                faults.Clear();
+                Recover(log);
+            }
+            EXPECT_EQ(faults.LiveHandles(), 0);
+        }
     }
 }
+
+class SweepSingle : public ::testing::TestWithParam<Fault> {};
+class SweepGuarded : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(SweepSingle, EveryCall) { Sweep<Probe<TQCLogFile_1>>(GetParam()); }
+TEST_P(SweepGuarded, EveryCall) { Sweep<Probe<TQCLogFileM_1>>(GetParam()); }
+
+std::string FaultName(const ::testing::TestParamInfo<Fault>& info) { return info.param.name; }
+
+// The single-threaded class calls no mutex operation.
+INSTANTIATE_TEST_SUITE_P(Faults, SweepSingle, ::testing::ValuesIn(kFaults, kFaults + 6), FaultName);
+INSTANTIATE_TEST_SUITE_P(Faults, SweepGuarded, ::testing::ValuesIn(kFaults), FaultName);
 
 }  // namespace
