@@ -23,6 +23,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "crash/record.h"
@@ -35,6 +36,11 @@ namespace fs = std::filesystem;
 namespace {
 
 typedef TQCLogFile_1::tagInfoData_1 Info;
+
+auto Fields(const Info& i) {
+    return std::make_tuple(i.uiModule, i.uiError, i.uiErrorType, i.uiLocation, i.uiValue,
+                           i.uiErrorSet);
+}
 
 // A running child host with the read end of its report pipe and the write end of its input.
 class Child {
@@ -59,9 +65,8 @@ class Child {
         input_ = input[1];
     }
     ~Child() {
-        if (pid_ > 0) Kill();
+        if (pid_ > 0) End(true);
         close(reports_);
-        if (input_ >= 0) close(input_);
     }
 
     // Reads reports until timeout_ms has passed, the pipe ends, or count reports have come.
@@ -75,18 +80,16 @@ class Child {
             if (!ReadOne()) return;
         }
     }
-    void Kill() {
-        kill(pid_, SIGKILL);
-        while (ReadOne()) {  // what the child reported before it died
-        }
-        Wait();
-    }
-    int EndInputAndWait() {
+    // Kills the child (or ends its input), reads what it reported before it ended, and waits.
+    int End(bool killed) {
+        if (killed) kill(pid_, SIGKILL);
         close(input_);
-        input_ = -1;
         while (ReadOne()) {
         }
-        return Wait();
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
     }
     const std::vector<unsigned>& acks() const { return acks_; }
 
@@ -96,12 +99,6 @@ class Child {
         if (read(reports_, &n, sizeof n) != static_cast<ssize_t>(sizeof n)) return false;
         acks_.push_back(n);
         return true;
-    }
-    int Wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return status;
     }
     pid_t pid_;
     int reports_, input_;
@@ -170,7 +167,7 @@ TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
             child.Read(5000, 1);
             ASSERT_FALSE(child.acks().empty()) << "the child wrote nothing";
             child.Read(delay(random));
-            child.Kill();
+            child.End(true);
             acks = child.acks();
         }
         if (acks.back() > crash::kRecordsPerFile) ++rotated;
@@ -206,16 +203,11 @@ TEST(CrashSafety, SecondWriterProcessIsRefusedAndTakesNothing) {
         auto config = CrashRing(folder);
         ASSERT_TRUE(second.Init(&config, &info));
         EXPECT_FALSE(second.Switch(true, &info));
-        EXPECT_EQ(info.uiModule, 46u);
-        EXPECT_EQ(info.uiError, 32u);
-        EXPECT_EQ(info.uiErrorType, 2u);
-        EXPECT_EQ(info.uiLocation, 9u);
-        EXPECT_EQ(info.uiValue, 0u);
-        EXPECT_EQ(info.uiErrorSet, 1u);
+        EXPECT_EQ(Fields(info), Fields(Info{46, 32, 2, 9, 0, 1}));  // a sharing violation
         EXPECT_EQ(ReadBytes(RingFile(folder, 1)), held) << "the refused open changed the file";
 
         // The first writer goes on undisturbed.
-        EXPECT_EQ(first.EndInputAndWait(), 0);
+        EXPECT_EQ(first.End(false), 0);
         EXPECT_EQ(ReadBytes(RingFile(folder, 1)), held + crash::Record(6));
     }
 }
@@ -263,18 +255,10 @@ TEST(CrashSafety, DiskFullDuringRotationAndRecord) {
     ASSERT_TRUE(log.Write(page1.data(), 4096, &info));
     ASSERT_TRUE(log.Write(page2.data(), 4096, &info));
 
-    auto expect_full = [](const Info& i, unsigned location) {
-        EXPECT_EQ(i.uiModule, 46u);
-        EXPECT_EQ(i.uiError, 112u);  // ERROR_DISK_FULL
-        EXPECT_EQ(i.uiErrorType, 2u);
-        EXPECT_EQ(i.uiLocation, location);
-        EXPECT_EQ(i.uiValue, 0u);
-        EXPECT_EQ(i.uiErrorSet, 1u);
-    };
     // Full during the rotation: the footer of file 1 does not fit.
     disk.Fill();
     EXPECT_FALSE(log.Write(page3.data(), 4096, &info));
-    expect_full(info, 15);
+    EXPECT_EQ(Fields(info), Fields(Info{46, 112, 2, 15, 0, 1}));  // ERROR_DISK_FULL
     EXPECT_EQ(ReadBytes("small/ring_0001.log"), page1 + page2);
     disk.Free();
     info = NoError();
@@ -285,7 +269,7 @@ TEST(CrashSafety, DiskFullDuringRotationAndRecord) {
     // Full during a record: the file stays open and the same Write succeeds once there is room.
     disk.Fill();
     EXPECT_FALSE(log.Write(page4.data(), 4096, &info));
-    expect_full(info, 18);
+    EXPECT_EQ(Fields(info), Fields(Info{46, 112, 2, 18, 0, 1}));
     EXPECT_EQ(ReadBytes("small/ring_0002.log"), page3);
     disk.Free();
     info = NoError();
