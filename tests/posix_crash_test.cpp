@@ -5,8 +5,7 @@
 //   record must then be in the ring, whole and in order (up to what the ring holds), and a new
 //   object must be able to write the ring again. SCRIVLET_CRASH_ROUNDS sets the number of rounds
 //   (default 50).
-// - A second writer process is refused at its open while the first holds the file, and the
-//   first's file loses nothing.
+// (A second writer process is refused at its open: RealFaults.SecondWriterOfAFileIsRefused.)
 // - Disk full, on a tmpfs of a few pages (needs root to mount; skipped otherwise): a full disk
 //   during a rotation and during a record is reported at its place, nothing written before is
 //   lost, and writing resumes once there is space again.
@@ -42,30 +41,27 @@ auto Fields(const Info& i) {
                            i.uiErrorSet);
 }
 
-// A running child host with the read end of its report pipe and the write end of its input.
+// A running child host with the read end of its report pipe.
 class Child {
   public:
-    Child(char cls, const std::string& folder, const char* mode) {
-        int reports[2], input[2];
+    Child(char cls, const std::string& folder) {
+        int reports[2];
         EXPECT_EQ(pipe(reports), 0);
-        EXPECT_EQ(pipe(input), 0);
         pid_ = fork();
         if (pid_ == 0) {
             dup2(reports[1], 1);
-            dup2(input[0], 0);
-            for (int fd : {reports[0], reports[1], input[0], input[1]}) close(fd);
+            close(reports[0]);
+            close(reports[1]);
             const char which[2] = {cls, 0};
-            execl(SCRIVLET_CRASH_CHILD, SCRIVLET_CRASH_CHILD, which, folder.c_str(), mode,
+            execl(SCRIVLET_CRASH_CHILD, SCRIVLET_CRASH_CHILD, which, folder.c_str(),
                   static_cast<char*>(nullptr));
             _exit(127);
         }
         close(reports[1]);
-        close(input[0]);
         reports_ = reports[0];
-        input_ = input[1];
     }
     ~Child() {
-        if (pid_ > 0) End(true);
+        if (pid_ > 0) Kill();
         close(reports_);
     }
 
@@ -80,16 +76,13 @@ class Child {
             if (!ReadOne()) return;
         }
     }
-    // Kills the child (or ends its input), reads what it reported before it ended, and waits.
-    int End(bool killed) {
-        if (killed) kill(pid_, SIGKILL);
-        close(input_);
+    // Kills the child, reads what it reported before it died, and waits for it.
+    void Kill() {
+        kill(pid_, SIGKILL);
         while (ReadOne()) {
         }
-        int status = 0;
-        waitpid(pid_, &status, 0);
+        waitpid(pid_, nullptr, 0);
         pid_ = -1;
-        return status;
     }
     const std::vector<unsigned>& acks() const { return acks_; }
 
@@ -101,7 +94,7 @@ class Child {
         return true;
     }
     pid_t pid_;
-    int reports_, input_;
+    int reports_;
     std::vector<unsigned> acks_;
 };
 
@@ -163,11 +156,11 @@ TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
                      " class " + cls);
         std::vector<unsigned> acks;
         {
-            Child child(cls, folder, "write");
+            Child child(cls, folder);
             child.Read(5000, 1);
             ASSERT_FALSE(child.acks().empty()) << "the child wrote nothing";
             child.Read(delay(random));
-            child.End(true);
+            child.Kill();
             acks = child.acks();
         }
         if (acks.back() > crash::kRecordsPerFile) ++rotated;
@@ -185,31 +178,6 @@ TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
         EXPECT_EQ(ReadBytes(RingFile(folder, 1)), record);
     }
     std::printf("%d rounds, %d killed after a rotation\n", rounds, rotated);
-}
-
-TEST(CrashSafety, SecondWriterProcessIsRefusedAndTakesNothing) {
-    TempDir dir;
-    for (char cls : {'s', 'm'}) {
-        const std::string folder = std::string("second_") + cls;
-        Child first(cls, folder, "hold");
-        first.Read(5000, 5);
-        ASSERT_EQ(first.acks().size(), 5u);
-        std::string held;
-        for (unsigned n = 1; n <= 5; ++n) held += crash::Record(n);
-        ASSERT_EQ(ReadBytes(RingFile(folder, 1)), held);
-
-        TQCLogFile_1 second;
-        Info info = NoError();
-        auto config = CrashRing(folder);
-        ASSERT_TRUE(second.Init(&config, &info));
-        EXPECT_FALSE(second.Switch(true, &info));
-        EXPECT_EQ(Fields(info), Fields(Info{46, 32, 2, 9, 0, 1}));  // a sharing violation
-        EXPECT_EQ(ReadBytes(RingFile(folder, 1)), held) << "the refused open changed the file";
-
-        // The first writer goes on undisturbed.
-        EXPECT_EQ(first.End(false), 0);
-        EXPECT_EQ(ReadBytes(RingFile(folder, 1)), held + crash::Record(6));
-    }
 }
 
 // A tmpfs of a few pages mounted on a directory; unmounted when it ends.
