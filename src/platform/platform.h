@@ -94,6 +94,20 @@ struct TM {
     int tm_isdst;
 };
 
+// Copies the calendar fields of the runtime's own struct tm into a TM.
+template <typename RuntimeTm>
+void CopyCalendar(const RuntimeTm& from, TM* to) {
+    to->tm_sec = from.tm_sec;
+    to->tm_min = from.tm_min;
+    to->tm_hour = from.tm_hour;
+    to->tm_mday = from.tm_mday;
+    to->tm_mon = from.tm_mon;
+    to->tm_year = from.tm_year;
+    to->tm_wday = from.tm_wday;
+    to->tm_yday = from.tm_yday;
+    to->tm_isdst = from.tm_isdst;
+}
+
 // The signatures of the kernel and runtime operations, each that of the Windows function of the
 // same name.
 typedef HANDLE CreateFileWFunction(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,

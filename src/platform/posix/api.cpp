@@ -66,15 +66,7 @@ int PosixLocaltime64(TM* tmDest, const std::int64_t* sourceTime) {
     time_t seconds = static_cast<time_t>(*sourceTime);
     struct tm local;
     if (localtime_r(&seconds, &local) == nullptr) return kEinval;
-    tmDest->tm_sec = local.tm_sec;
-    tmDest->tm_min = local.tm_min;
-    tmDest->tm_hour = local.tm_hour;
-    tmDest->tm_mday = local.tm_mday;
-    tmDest->tm_mon = local.tm_mon;
-    tmDest->tm_year = local.tm_year;
-    tmDest->tm_wday = local.tm_wday;
-    tmDest->tm_yday = local.tm_yday;
-    tmDest->tm_isdst = local.tm_isdst;
+    CopyCalendar(local, tmDest);
     return 0;
 }
 

@@ -89,15 +89,7 @@ int WinLocaltime64(TM* tmDest, const std::int64_t* sourceTime) {
     struct tm local;
     const errno_t result = ::_localtime64_s(&local, &seconds);
     if (result != 0) return result;
-    tmDest->tm_sec = local.tm_sec;
-    tmDest->tm_min = local.tm_min;
-    tmDest->tm_hour = local.tm_hour;
-    tmDest->tm_mday = local.tm_mday;
-    tmDest->tm_mon = local.tm_mon;
-    tmDest->tm_year = local.tm_year;
-    tmDest->tm_wday = local.tm_wday;
-    tmDest->tm_yday = local.tm_yday;
-    tmDest->tm_isdst = local.tm_isdst;
+    CopyCalendar(local, tmDest);
     return 0;
 }
 
