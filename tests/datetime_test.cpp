@@ -25,15 +25,18 @@ unsigned long long Pack(unsigned long long year, unsigned month, unsigned day, u
            ms;
 }
 
-std::string DayFirst(unsigned long long value) {
-    TQ_WCHAR text[24];
-    TQ_DateTime::DateTimeToString_1(value, text);
-    return Narrow(text);
-}
+using ToText = decltype(&TQ_DateTime::DateTimeToString_1);
+const ToText kDayFirst = TQ_DateTime::DateTimeToString_1;
+const ToText kYearFirst = TQ_DateTime::DateTimeSpaceToString_1;
 
-std::string YearFirst(unsigned long long value) {
-    TQ_WCHAR text[25];
-    TQ_DateTime::DateTimeSpaceToString_1(value, text);
+// The text of a value in one form (24 or 25 elements), which writes nothing past its elements.
+std::string Text(ToText form, unsigned long long value) {
+    TQ_WCHAR text[41];
+    std::fill(text, text + 40, kCanary);
+    text[40] = 0;
+    form(value, text);
+    const long size = form == kDayFirst ? 24 : 25;
+    EXPECT_EQ(std::count(text + size, text + 40, kCanary), 40 - size) << value;
     return Narrow(text);
 }
 
@@ -51,27 +54,16 @@ TEST(DateTime, TextForms) {
         // Bits 53-63 are not part of any field.
         {kWorkedExample | 0xFFE0000000000000ULL, "04.12.2026 15:17:30.045",
          "2026.12.04 15:17:30.045 "},
+        // Too wide for the text: an empty string.
+        {Pack(10000, 1, 1, 0, 0, 0, 0), "", ""},
+        {Pack(2026, 1, 1, 0, 0, 0, 1000), "", ""},
+        {Pack(0x1FFFF, 1, 1, 0, 0, 0, 0), "", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(DayFirst(c.value), c.day_first);
-        EXPECT_EQ(YearFirst(c.value), c.year_first);
+        EXPECT_EQ(Text(kDayFirst, c.value), c.day_first);
+        EXPECT_EQ(Text(kYearFirst, c.value), c.year_first);
     }
     EXPECT_EQ(Pack(2026, 12, 4, 15, 17, 30, 45), kWorkedExample);
-}
-
-TEST(DateTime, TooWideLeavesEmptyStringWithinCount) {
-    for (unsigned long long value : {Pack(10000, 1, 1, 0, 0, 0, 0), Pack(2026, 1, 1, 0, 0, 0, 1000),
-                                     Pack(0x1FFFF, 1, 1, 0, 0, 0, 0)}) {
-        TQ_WCHAR text[40];
-        std::fill(text, text + 40, kCanary);
-        TQ_DateTime::DateTimeToString_1(value, text);
-        EXPECT_EQ(text[0], 0);
-        EXPECT_EQ(std::count(text + 24, text + 40, kCanary), 16);
-        std::fill(text, text + 40, kCanary);
-        TQ_DateTime::DateTimeSpaceToString_1(value, text);
-        EXPECT_EQ(text[0], 0);
-        EXPECT_EQ(std::count(text + 25, text + 40, kCanary), 15);
-    }
 }
 
 // Local time in these tests is UTC. Each test runs in a process of its own.
@@ -93,7 +85,7 @@ TEST(DateTime, PacksLocalTime) {
     faults.FixClock(1709251199, 999);  // the last millisecond of a leap day
     EXPECT_EQ(TQ_DateTime::GetLocalDateTime_1(), Pack(2024, 2, 29, 23, 59, 59, 999));
     faults.FixClock(0, 0);
-    EXPECT_EQ(YearFirst(TQ_DateTime::GetLocalDateTime_1()), "1970.01.01 00:00:00.000 ");
+    EXPECT_EQ(Text(kYearFirst, TQ_DateTime::GetLocalDateTime_1()), "1970.01.01 00:00:00.000 ");
 }
 
 }  // namespace

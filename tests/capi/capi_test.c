@@ -55,12 +55,8 @@ static void ClearInfo(tagScrivletInfoData_1* info) { memset(info, 0, sizeof *inf
 
 static void CheckInfo(const tagScrivletInfoData_1* info, unsigned int module, unsigned int type,
                       unsigned int error, unsigned int location, unsigned int value) {
-    CHECK(info->uiErrorSet == 1);
-    CHECK(info->uiModule == module);
-    CHECK(info->uiErrorType == type);
-    CHECK(info->uiError == error);
-    CHECK(info->uiLocation == location);
-    CHECK(info->uiValue == value);
+    CHECK(info->uiErrorSet == 1 && info->uiModule == module && info->uiErrorType == type);
+    CHECK(info->uiError == error && info->uiLocation == location && info->uiValue == value);
 }
 
 /* Writes five records of 300 bytes into a ring of three files of 688 bytes: two records fit a
@@ -77,12 +73,10 @@ static void WriteRing(int guarded, const char* folder) {
 
     CHECK((guarded ? ScrivletLogFileM_Construct_1 : ScrivletLogFile_Construct_1)(&storage));
     ClearInfo(&info);
-    if (guarded) {
-        /* Without Init the guarded class has no mutex: the wait fails. */
-        CHECK(!ScrivletLogFile_Write_1(&storage, "x", 1, &info));
-        CHECK(info.uiModule == SCRIVLET_MODULE_LOGFILE_M && info.uiLocation == 15);
-        ClearInfo(&info);
-    }
+    /* Without Init the guarded class has no mutex: the wait fails. */
+    CHECK(guarded == !ScrivletLogFile_Write_1(&storage, "x", 1, &info));
+    CHECK(!guarded || (info.uiModule == SCRIVLET_MODULE_LOGFILE_M && info.uiLocation == 15));
+    ClearInfo(&info);
 
     memset(&init, 0, sizeof init);
     init.uiFileCount = 0;
@@ -109,8 +103,7 @@ static void WriteRing(int guarded, const char* folder) {
     CheckInfo(&info, SCRIVLET_MODULE_LOGFILE, SCRIVLET_ERRORTYPE_PARAMETER, SCRIVLET_REASON_NO_ROOM,
               17, 688);
 
-    change.bSwitchedOn = 0;
-    change.pszFolderFileName = NULL;
+    memset(&change, 0, sizeof change);
     CHECK(ScrivletLogFile_GetData_1(&storage, &change, &info));
     CHECK(change.bSwitchedOn == 1);
     CHECK(ScrivletLogFile_CopyFolderFileName_1(&storage, path, &info));
