@@ -164,13 +164,39 @@ bool Replaced(const Cursor& cursor, const FileState& now) {
     return ReadRange(in, 0, std::min<std::uint64_t>(now.size, cursor.head.size())) != cursor.head;
 }
 
+// Whether the next file of the ring was written after the current one was begun: by their
+// counter lines when both have one, else by their first time stamps, else by modification time.
+// A file being replaced shows size 0 with its old modification time for a moment, so an empty
+// current file is never older than the next one.
+bool NextIsNewer(const std::string& current, const std::string& next, const LayoutHints& hints) {
+    FileState currentState;
+    FileState nextState;
+    FileLayout currentLayout;
+    FileLayout nextLayout;
+    if (!ReadLayout(next, hints, nextState, nextLayout) || nextState.size == 0) return false;
+    if (!ReadLayout(current, hints, currentState, currentLayout) || currentState.size == 0) {
+        return false;
+    }
+    if (currentLayout.counter.present && nextLayout.counter.present) {
+        return nextLayout.counterValue == NextCounter(currentLayout.counterValue);
+    }
+    const std::string& currentStamp = currentLayout.FirstStamp();
+    const std::string& nextStamp = nextLayout.FirstStamp();
+    if (!currentStamp.empty() && !nextStamp.empty() && currentStamp != nextStamp) {
+        return nextStamp > currentStamp;
+    }
+    return nextState.mtime > currentState.mtime;
+}
+
 int Follow(const CatOptions& options, Printer& printer, Output& output, Cursor cursor) {
     const auto interval = std::chrono::duration<double>(options.interval);
     const unsigned int count = options.ring.count;
     auto nextNumber = [count](unsigned int n) { return n < count ? n + 1 : 1; };
     // The next file as it was when the cursor entered the current one.
-    FileState nextBefore = StatFile(RingFilePath(options.ring, nextNumber(cursor.number)));
-    bool nextAlreadyNewer = nextBefore.exists && nextBefore.mtime > cursor.state.mtime;
+    const LayoutHints hints = HintsFor(options.ring);
+    std::string nextPath = RingFilePath(options.ring, nextNumber(cursor.number));
+    FileState nextBefore = StatFile(nextPath);
+    bool nextAlreadyNewer = NextIsNewer(cursor.path, nextPath, hints);
     while (StopSignal() == 0 && !output.closed()) {
         const FileState now = StatFile(cursor.path);
         if (Replaced(cursor, now)) cursor.consumed = 0;
@@ -178,16 +204,16 @@ int Follow(const CatOptions& options, Printer& printer, Output& output, Cursor c
         output.Flush();
         const unsigned int next = nextNumber(cursor.number);
         if (next != cursor.number) {
-            const FileState after = StatFile(RingFilePath(options.ring, next));
+            const FileState after = StatFile(nextPath);
             const bool rewritten =
                 after.exists && (!nextBefore.exists || after.inode != nextBefore.inode ||
                                  after.mtime != nextBefore.mtime || after.size != nextBefore.size);
             if (nextAlreadyNewer || rewritten) {
                 printer.Advance(cursor);  // what was written before the switch
                 cursor = CursorFor(options, next);
-                const FileState current = StatFile(cursor.path);
-                nextBefore = StatFile(RingFilePath(options.ring, nextNumber(next)));
-                nextAlreadyNewer = nextBefore.exists && nextBefore.mtime > current.mtime;
+                nextPath = RingFilePath(options.ring, nextNumber(next));
+                nextBefore = StatFile(nextPath);
+                nextAlreadyNewer = NextIsNewer(cursor.path, nextPath, hints);
                 continue;
             }
         }
