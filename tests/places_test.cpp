@@ -10,21 +10,17 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "library/record.h"
 #include "support/faults.h"
 #include "support/files.h"
+#include "support/probe.h"
 
 using namespace scrivlet::test;
 namespace os = scrivlet::os;
 
 namespace {
-
-using Info = TQCLogFile_1::tagInfoData_1;
-using InitData = TQCLogFile_1::tagInitData_1;
 
 const unsigned kLog = 46, kLogM = 48, kSystem = 2, kParameter = 4, kRuntime = 8;
 const unsigned kHandle = 0xFFFFFFFFu;  // uiValue must be the object's file or mutex handle
@@ -35,21 +31,6 @@ const DWORD kInvalid = os::ERROR_INVALID_HANDLE;
 
 // The object before the call: fresh, configured (ready), or configured and switched on (open).
 enum Setup { kFresh, kReady, kOpen };
-template <class C>
-class Probe : public C {
-  public:
-    unsigned Handle() const {
-        if constexpr (std::is_same<C, TQCLogFileM_1>::value) {
-            return scrivlet::HandleValue(this->m_hMutex);
-        } else {
-            return scrivlet::HandleValue(this->m_hFile);
-        }
-    }
-    void FillFolderWithoutEnd() {
-        for (TQ_WCHAR& c : this->m_szFolder) c = 'a';
-        this->m_szFooter[0] = 0;  // the folder check counts on into the next member and stops here
-    }
-};
 
 // The failing call, on the object after its setup, with the row's configuration.
 using Call = bool (*)(TQCLogFile_1& log, InitData* data, Info* i);
@@ -80,9 +61,12 @@ const Call kNoFile = [](TQCLogFile_1& l, InitData*, Info* i) {
     return l.Exit(&exit) && l.Write("r", 1, i);
 };
 
-// Switch-on with a folder that Init did not check, one without a terminating zero.
+// Switch-on with a folder that Init did not check, one without a terminating zero (the check
+// counts on into the next member, the footer, and stops at its zero).
 const Call kUnterminated = [](TQCLogFile_1& l, InitData*, Info* i) {
-    static_cast<Probe<TQCLogFile_1>&>(l).FillFolderWithoutEnd();
+    auto& probe = static_cast<Probe<>&>(l);
+    std::fill(std::begin(probe.m_szFolder), std::end(probe.m_szFolder), 'a');
+    probe.m_szFooter[0] = 0;
     return l.Switch(true, i);
 };
 
@@ -127,9 +111,10 @@ Outcome Run(const Place& p, FaultScope& faults) {
     if (p.fault.kind == Fault::kFail) faults.Fail(p.fault.op, 1, p.fault.code);
     if (p.fault.kind == Fault::kShort) faults.ShortWrite(1, p.fault.code);
     if (p.fault.kind == Fault::kWait) faults.WaitOutcome(1, p.fault.code, kInvalid);
-    Outcome out{false, NoError(), log.Handle()};
+    auto handle = [&log] { return log.kGuarded ? log.MutexValue() : log.FileValue(); };
+    Outcome out{false, NoError(), handle()};
     out.result = p.call(log, &data, &out.info);
-    if (out.handle == 0) out.handle = log.Handle();
+    if (out.handle == 0) out.handle = handle();
     return out;
 }
 
@@ -219,20 +204,17 @@ bool Produces(const Place& place, std::string* why) {
     FaultScope faults;
     const Outcome out =
         place.guarded ? Run<TQCLogFileM_1>(place, faults) : Run<TQCLogFile_1>(place, faults);
-    const Info& i = out.info;
     // Nothing was made on the missing drive, and the file in the way is untouched.
     EXPECT_FALSE(Exists("Q:"));
     EXPECT_EQ(ReadBytes("blocker"), "a file, not a folder");
     const unsigned value = place.value == kHandle ? out.handle : place.value;
-    const unsigned got[] = {
-        out.result,   i.uiModule, i.uiError,    i.uiErrorType,
-        i.uiLocation, i.uiValue,  i.uiErrorSet, static_cast<unsigned>(faults.LiveHandles())};
-    const unsigned want[] = {
-        0, place.guarded ? kLogM : kLog, place.error, place.type, place.location, value, 1, 0};
-    *why = "result, record {module, error, type, location, value, set}, live handles:";
-    for (unsigned n = 0; n < 8; ++n)
-        *why += " " + std::to_string(got[n]) + "/" + std::to_string(want[n]);
-    return std::equal(got, got + 8, want) && (place.value != kHandle || value != 0);
+    const Info want{
+        place.guarded ? kLogM : kLog, place.error, place.type, place.location, value, 1};
+    *why = "result " + std::to_string(out.result) + ", record " +
+           ::testing::PrintToString(out.info) + " for " + ::testing::PrintToString(want) +
+           ", live handles " + std::to_string(faults.LiveHandles());
+    return !out.result && out.info == want && faults.LiveHandles() == 0 &&
+           (place.value != kHandle || value != 0);
 }
 
 class PlaceTest : public ::testing::TestWithParam<Place> {};

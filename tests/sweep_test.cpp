@@ -13,18 +13,15 @@
 #include <algorithm>
 #include <ostream>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "library/record.h"
 #include "support/faults.h"
 #include "support/files.h"
+#include "support/probe.h"
 
 using namespace scrivlet::test;
 
 namespace {
-
-using Info = TQCLogFile_1::tagInfoData_1;
 
 const DWORD kInjected = 1117;  // no real failure of the scenario gives this code
 const DWORD kShortBytes = 10;  // what a short write writes
@@ -116,21 +113,7 @@ const Fault kFaults[] = {
       {3, 0, 598, 598}}},
 };
 
-template <class Base>
-class Probe : public Base {
-  public:
-    static constexpr bool kGuarded = std::is_same<Base, TQCLogFileM_1>::value;
-    bool On() const { return this->m_bSwitchedOn; }
-    bool HasFile() const { return this->m_hFile != TQ_INVALID_HANDLE; }
-    unsigned Bytes() const { return this->m_uiFileBytes; }
-    unsigned File() const { return scrivlet::HandleValue(this->m_hFile); }
-    unsigned Mutex() const {
-        if constexpr (kGuarded) return scrivlet::HandleValue(this->m_hMutex);
-        return 0;
-    }
-};
-
-TQCLogFile_1::tagInitData_1 Ring() { return Config(2, 688, "s", "dir\\sub", "Head", "Foot", true); }
+InitData Ring() { return Config(2, 688, "s", "dir\\sub", "Head", "Foot", true); }
 
 long Size(const char* path) {
     return Exists(path) ? static_cast<long>(ReadBytes(path).size()) : -1;
@@ -149,20 +132,20 @@ template <class Object>
 Run RunScenario(Object& log) {
     Run run{{}, {0, false, 0, 0}, 0, 0};
     auto step = [&](auto&& call) {
-        const unsigned file = log.File(), mutex = log.Mutex();
+        const unsigned file = log.FileValue(), mutex = log.MutexValue();
         Info info = NoError();
         const bool ok = call(&info);
         if (!ok && std::none_of(run.steps.begin(), run.steps.end(),
                                 [](const auto& s) { return !s.first; })) {
             run.state = {0, log.HasFile(), Size("dir/sub/s_0001.log"), Size("dir/sub/s_0002.log")};
             run.file = file;
-            run.mutex = mutex != 0 ? mutex : log.Mutex();
+            run.mutex = mutex != 0 ? mutex : log.MutexValue();
         }
         run.steps.push_back({ok, info});
     };
     auto config = Ring();
     const std::string record(400, 'r');
-    TQCLogFile_1::tagChangeData_1 change{};
+    Change change{};
     step([&](Info* i) { return log.Init(&config, i); });
     step([&](Info* i) { return log.Switch(true, i); });
     step([&](Info* i) { return log.Write(record.data(), 400, i); });
@@ -196,11 +179,8 @@ void CheckFirstFailure(const Run& run, const Fault& fault, unsigned nth) {
     if (fault.op == Op::kCloseHandle || fault.op == Op::kReleaseMutex) {
         value = mutex ? run.mutex : run.file;
     }
-    const Info& i = first->second;
-    EXPECT_EQ(std::vector<unsigned>(
-                  {i.uiModule, i.uiError, i.uiErrorType, i.uiLocation, i.uiValue, i.uiErrorSet}),
-              std::vector<unsigned>({mutex ? 48u : 46u, fault.short_write ? 4u : kInjected,
-                                     fault.short_write ? 8u : 2u, at.location, value, 1u}));
+    EXPECT_EQ(first->second, (Info{mutex ? 48u : 46u, fault.short_write ? 4u : kInjected,
+                                   fault.short_write ? 8u : 2u, at.location, value, 1u}));
     EXPECT_EQ(std::vector<long>({run.state.file, run.state.size1, run.state.size2}),
               std::vector<long>({at.file, at.size1, at.size2}));
 }
@@ -215,7 +195,7 @@ void Recover(Object& log) {
         << info.uiModule << ":" << info.uiLocation;
     const std::string marker = "recovered record";
     ASSERT_TRUE(log.Write(marker.data(), static_cast<unsigned>(marker.size()), &info));
-    TQCLogFile_1::tagChangeData_1 change{};
+    Change change{};
     ASSERT_TRUE(log.GetFolderFileName(&change, &info));
     std::string path = Narrow(change.pszFolderFileName);
     std::replace(path.begin(), path.end(), '\\', '/');
@@ -246,9 +226,10 @@ void Sweep(const Fault& fault) {
                 }
                 CheckFirstFailure(RunScenario(log), fault, nth);
                 // A named state: never a file while off; no bytes counted without a file.
-                EXPECT_FALSE(!log.On() && log.HasFile());
-                EXPECT_TRUE(log.HasFile() || log.Bytes() == 0u);
-                EXPECT_FALSE(Object::kGuarded ? log.Mutex() != 0 : log.HasFile()) << "after Exit";
+                EXPECT_FALSE(!log.m_bSwitchedOn && log.HasFile());
+                EXPECT_TRUE(log.HasFile() || log.m_uiFileBytes == 0u);
+                EXPECT_FALSE(Object::kGuarded ? log.Mutex() != nullptr : log.HasFile())
+                    << "after Exit";
                 faults.Clear();
                 Recover(log);
             }
@@ -260,7 +241,7 @@ void Sweep(const Fault& fault) {
 class SweepSingle : public ::testing::TestWithParam<Fault> {};
 class SweepGuarded : public ::testing::TestWithParam<Fault> {};
 
-TEST_P(SweepSingle, EveryCall) { Sweep<Probe<TQCLogFile_1>>(GetParam()); }
+TEST_P(SweepSingle, EveryCall) { Sweep<Probe<>>(GetParam()); }
 TEST_P(SweepGuarded, EveryCall) { Sweep<Probe<TQCLogFileM_1>>(GetParam()); }
 
 std::string FaultName(const ::testing::TestParamInfo<Fault>& info) { return info.param.name; }

@@ -131,14 +131,6 @@ void Arm(Op op, unsigned nth, bool persistent, Rule rule) {
 
 }  // namespace
 
-const char* OpName(Op op) {
-    static const char* const kNames[] = {
-        "CreateFileW",     "WriteFile",           "CloseHandle",
-        "DuplicateHandle", "GetFileAttributesW",  "CreateDirectoryW",
-        "CreateMutexW",    "WaitForSingleObject", "ReleaseMutex"};
-    return kNames[static_cast<int>(op)];
-}
-
 FaultScope::FaultScope() {
     Clear();
     ResetCounts();

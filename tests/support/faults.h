@@ -29,9 +29,6 @@ enum class Op {
     kCount
 };
 
-// The name of an operation, for messages.
-const char* OpName(Op op);
-
 class FaultScope {
   public:
     FaultScope();

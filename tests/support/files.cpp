@@ -68,11 +68,10 @@ void Put(TQ_WCHAR (&field)[N], const std::string& text) {
 
 }  // namespace
 
-TQCLogFile_1::tagInitData_1 Config(unsigned int file_count, unsigned int file_size,
-                                   const std::string& name, const std::string& folder,
-                                   const std::string& header, const std::string& footer,
-                                   bool counter) {
-    TQCLogFile_1::tagInitData_1 data{};
+InitData Config(unsigned int file_count, unsigned int file_size, const std::string& name,
+                const std::string& folder, const std::string& header, const std::string& footer,
+                bool counter) {
+    InitData data{};
     data.bCounter = counter;
     data.uiFileCount = file_count;
     data.uiFileSize = file_size;
@@ -83,5 +82,19 @@ TQCLogFile_1::tagInitData_1 Config(unsigned int file_count, unsigned int file_si
     return data;
 }
 
+bool Open(TQCLogFile_1& log, InitData config, Info* info) {
+    return log.Init(&config, info) && log.Switch(true, info);
+}
+
 }  // namespace test
 }  // namespace scrivlet
+
+bool operator==(const TQCLogFile_1::tagInfoData_1& a, const TQCLogFile_1::tagInfoData_1& b) {
+    return a.uiModule == b.uiModule && a.uiError == b.uiError && a.uiErrorType == b.uiErrorType &&
+           a.uiLocation == b.uiLocation && a.uiValue == b.uiValue && a.uiErrorSet == b.uiErrorSet;
+}
+
+void PrintTo(const TQCLogFile_1::tagInfoData_1& i, std::ostream* os) {
+    *os << "{" << i.uiModule << ", " << i.uiError << ", " << i.uiErrorType << ", " << i.uiLocation
+        << ", " << i.uiValue << ", " << i.uiErrorSet << "}";
+}

@@ -1,9 +1,11 @@
 // Test helpers for files and text: a private working directory per test, reading a file back,
-// UTF-16 conversions, and a configuration record filled from ordinary strings.
+// UTF-16 conversions, a configuration record filled from ordinary strings, and error records
+// that compare and print as a whole.
 #ifndef SCRIVLET_TESTS_SUPPORT_FILES_H
 #define SCRIVLET_TESTS_SUPPORT_FILES_H
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "scrivlet/scrivlet.h"
@@ -12,6 +14,9 @@ namespace scrivlet {
 namespace test {
 
 using WString = std::basic_string<TQ_WCHAR>;
+using Info = TQCLogFile_1::tagInfoData_1;
+using InitData = TQCLogFile_1::tagInitData_1;
+using Change = TQCLogFile_1::tagChangeData_1;
 
 // Creates a fresh, empty directory and makes it the current directory; removes it and goes back
 // when it ends. Tests run in parallel processes, each in its own directory.
@@ -41,15 +46,22 @@ bool Exists(const std::filesystem::path& path);
 std::string Utf16Bytes(const std::string& ascii);
 
 // A configuration record: zeroed, then the given values.
-TQCLogFile_1::tagInitData_1 Config(unsigned int file_count, unsigned int file_size,
-                                   const std::string& name = "", const std::string& folder = "",
-                                   const std::string& header = "", const std::string& footer = "",
-                                   bool counter = false);
+InitData Config(unsigned int file_count, unsigned int file_size, const std::string& name = "",
+                const std::string& folder = "", const std::string& header = "",
+                const std::string& footer = "", bool counter = false);
 
 // An empty error record.
-inline TQCLogFile_1::tagInfoData_1 NoError() { return TQCLogFile_1::tagInfoData_1{}; }
+inline Info NoError() { return Info{}; }
+
+// Init with config, then switch on; false at the first refusal, which info holds.
+bool Open(TQCLogFile_1& log, InitData config, Info* info);
 
 }  // namespace test
 }  // namespace scrivlet
+
+// Error records are equal when all six fields are; they print as {module, error, type, location,
+// value, set}.
+bool operator==(const TQCLogFile_1::tagInfoData_1& a, const TQCLogFile_1::tagInfoData_1& b);
+void PrintTo(const TQCLogFile_1::tagInfoData_1& info, std::ostream* os);
 
 #endif  // SCRIVLET_TESTS_SUPPORT_FILES_H
