@@ -1,94 +1,55 @@
 // TQCLogFileM_1: its mutex, the guarded work that is or is not done when a wait, a release, the
 // creation or the closing of it goes wrong, what the object holds afterwards, copies, and the
 // rotation that re-enters the mutex. Other threads hold or abandon the mutex through the platform
-// layer. The whole record of every place is checked in places_test.cpp.
+// layer. (Every place with injected faults, each with its whole record: places_test.cpp.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstring>
-#include <functional>
 #include <future>
 #include <memory>
 #include <thread>
 #include <tuple>
 #include <utility>
-#include <vector>
 
-#include "library/record.h"
 #include "support/faults.h"
 #include "support/files.h"
+#include "support/probe.h"
 
 namespace os = scrivlet::os;
 using namespace scrivlet::test;
 
 namespace {
 
-using Info = TQCLogFile_1::tagInfoData_1;
-using Change = TQCLogFile_1::tagChangeData_1;
 using Path = TQ_WCHAR[260];
-
-// Opens up what a host's derived class may reach: the mutex handle and the time-out.
-class Log : public TQCLogFileM_1 {
-  public:
-    TQ_HANDLE Mutex() const { return m_hMutex; }
-    unsigned Timeout() const { return m_uiTimeout; }
-    void SetTimeout(unsigned ms) { m_uiTimeout = ms; }
-    unsigned FileCount() const { return m_uiFileCount; }
-};
+using Log = Probe<TQCLogFileM_1>;
 
 // Each guarded operation with its first reporting place (release failed; the wait abandoned,
-// timed out and failed follow). The work is done when the file or the state record changed.
-struct Guarded {
+// timed out and failed follow).
+const struct {
     const char* name;
-    std::function<bool(Log&, Change&, Info&)> call;
+    bool (*call)(Log&, Change&, Info&);
     unsigned releaseAt;
+} kGuardedCalls[] = {
+    {"Exit", [](Log& l, Change&, Info& i) { return l.Exit(&i); }, 3},
+    {"Switch", [](Log& l, Change&, Info& i) { return l.Switch(false, &i); }, 8},
+    {"Write", [](Log& l, Change&, Info& i) { return l.Write("abc", 3, &i); }, 12},
+    {"GetData", [](Log& l, Change& c, Info& i) { return l.GetData(&c, &i); }, 16},
+    {"GetFolderFileName", [](Log& l, Change& c, Info& i) { return l.GetFolderFileName(&c, &i); },
+     20},
+    {"CopyFolderFileName",
+     [](Log& l, Change& c, Info& i) {
+         Path copy = {TQ_TEXT('?')};
+         const bool ok = l.CopyFolderFileName(copy, &i);
+         if (copy[0] != TQ_TEXT('?')) c.pszFolderFileName = nullptr;  // the copy was written
+         return ok;
+     },
+     20},
 };
-
-const TQ_WCHAR kSentinel[] = TQ_TEXT("untouched");
-
-const std::vector<Guarded>& GuardedCalls() {
-    static const std::vector<Guarded> calls = {
-        {"Exit", [](Log& l, Change&, Info& i) { return l.Exit(&i); }, 3},
-        {"Switch", [](Log& l, Change&, Info& i) { return l.Switch(false, &i); }, 8},
-        {"Write", [](Log& l, Change&, Info& i) { return l.Write("abc", 3, &i); }, 12},
-        {"GetData", [](Log& l, Change& c, Info& i) { return l.GetData(&c, &i); }, 16},
-        {"GetFolderFileName",
-         [](Log& l, Change& c, Info& i) { return l.GetFolderFileName(&c, &i); }, 20},
-        {"CopyFolderFileName",
-         [](Log& l, Change& c, Info& i) {
-             Path copy = {TQ_TEXT('?')};
-             const bool ok = l.CopyFolderFileName(copy, &i);
-             if (copy[0] != TQ_TEXT('?')) c.pszFolderFileName = nullptr;  // the copy was written
-             return ok;
-         },
-         20},
-    };
-    return calls;
-}
-
-// Runs one guarded call on a started object; tells whether its work was done.
-bool WorkDone(const Guarded& g, Log& log, Info& info, bool expectResult) {
-    const std::string before = ReadBytes("t_0001.log");
-    Change change{false, kSentinel};
-    EXPECT_EQ(g.call(log, change, info), expectResult);
-    return change.pszFolderFileName != kSentinel || ReadBytes("t_0001.log") != before;
-}
-
-void ExpectRecord(const Info& info, unsigned type, unsigned error, unsigned location,
-                  unsigned value) {
-    const Info want{48, error, type, location, value, 1};
-    EXPECT_EQ(std::memcmp(&info, &want, sizeof info), 0) << info.uiLocation;
-}
-
-bool Same(const Info& a, const Info& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // A switched-on object writing t_NNNN.log with a footer line.
 void Start(Log& log, unsigned fileCount = 2) {
-    auto cfg = Config(fileCount, 688, "t", "", "Head", "Foot");
     Info info = NoError();
-    ASSERT_TRUE(log.Init(&cfg, &info));
-    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(Open(log, Config(fileCount, 688, "t", "", "Head", "Foot"), &info));
 }
 
 // A handle of this process's own to the same mutex.
@@ -142,32 +103,6 @@ bool FreeForOthers(TQ_HANDLE mutex) {
         .get();
 }
 
-TEST(LogFileM, NewObjectHasNoMutexAndFailsEveryGuardedCall) {
-    TempDir dir;
-    Log log;
-    EXPECT_EQ(log.Mutex(), nullptr);
-    EXPECT_EQ(log.Timeout(), 0xFFFFFFFFu);
-    for (const Guarded& g : GuardedCalls()) {
-        SCOPED_TRACE(g.name);
-        if (g.releaseAt == 3) {  // Exit without a mutex does nothing, also twice
-            const Info before{1, 2, 3, 4, 5, 0};
-            Info info = before;
-            EXPECT_FALSE(WorkDone(g, log, info, true));
-            EXPECT_FALSE(WorkDone(g, log, info, true));
-            EXPECT_TRUE(Same(info, before));
-            continue;
-        }
-        Info info = NoError();
-        EXPECT_FALSE(WorkDone(g, log, info, false));
-        ExpectRecord(info, 2, os::ERROR_INVALID_HANDLE, g.releaseAt + 3, 0);
-        // The first failure recorded wins.
-        const Info earlier{46, 5, 4, 3, 2, 1};
-        info = earlier;
-        EXPECT_FALSE(WorkDone(g, log, info, false));
-        EXPECT_TRUE(Same(info, earlier));
-    }
-}
-
 TEST(LogFileM, SecondInitAndCopiesHoldOneHandleEach) {
     TempDir dir;
     FaultScope faults;
@@ -178,7 +113,7 @@ TEST(LogFileM, SecondInitAndCopiesHoldOneHandleEach) {
         Info info = NoError();
         ASSERT_TRUE(log.Init(&cfg, &info));
         EXPECT_EQ(faults.LiveHandles(), 2);  // the file and the new mutex; the first one is closed
-        log.SetTimeout(20);
+        log.Timeout() = 20;
         {
             Log copy(log);
             Log assigned;
@@ -190,7 +125,7 @@ TEST(LogFileM, SecondInitAndCopiesHoldOneHandleEach) {
             for (Log* object : {&log, &assigned}) {
                 info = NoError();
                 EXPECT_FALSE(object->GetData(&change, &info));
-                ExpectRecord(info, 8, TQCLogFile_1::REASON_WAIT_TIMEOUT, 18, 0);
+                EXPECT_EQ(info, (Info{48, 3, 8, 18, 0, 1}));
             }
         }
         Info after = NoError();
@@ -202,7 +137,8 @@ TEST(LogFileM, SecondInitAndCopiesHoldOneHandleEach) {
 
 // GetData fills both fields, GetFolderFileName only the path, CopyFolderFileName copies it. Exit
 // writes the footer and closes file and mutex; after ShutDown it does nothing, and neither the
-// destructor closes anything twice; a Write after either fails as a wait without a mutex.
+// destructor closes anything twice. (The calls of an object without a mutex are in
+// WaitAndReleaseFailuresOfEveryGuardedCall.)
 TEST(LogFileM, QueriesExitAndShutDown) {
     TempDir dir;
     for (bool shutDownFirst : {false, true}) {
@@ -211,7 +147,8 @@ TEST(LogFileM, QueriesExitAndShutDown) {
             Log log;
             Start(log);
             Info info = NoError();
-            Change data{false, kSentinel}, name{false, kSentinel};
+            const TQ_WCHAR marker[] = TQ_TEXT("m");
+            Change data{false, marker}, name{false, marker};
             Path copy = {};
             EXPECT_TRUE(log.GetData(&data, &info) && log.GetFolderFileName(&name, &info) &&
                         log.CopyFolderFileName(copy, &info));
@@ -224,13 +161,10 @@ TEST(LogFileM, QueriesExitAndShutDown) {
             const Info before{1, 2, 3, 4, 5, 0};
             info = before;
             EXPECT_TRUE(log.Exit(&info));
-            EXPECT_TRUE(Same(info, before));
+            EXPECT_EQ(info, before);
             EXPECT_EQ(log.Mutex(), nullptr);
             EXPECT_EQ(faults.LiveHandles(), 0);
             faults.ResetCounts();
-            info = NoError();
-            EXPECT_FALSE(log.Write("x", 1, &info));
-            EXPECT_EQ(info.uiLocation, 15u);
         }
         EXPECT_EQ(faults.Calls(Op::kCloseHandle), 0u);  // nothing closed twice
         const std::string bytes = ReadBytes("t_0001.log"), footer = Utf16Bytes(" Foot 1 3\r\n");
@@ -240,33 +174,46 @@ TEST(LogFileM, QueriesExitAndShutDown) {
     }
 }
 
-// A finite time-out while another thread holds the mutex, an abandoned mutex, and a failed
-// release, for every guarded call: only a failed release comes after the work. An abandoned wait
-// gives the ownership back at once, so the next call works; Exit lets go of the mutex always.
-// (The same places with injected wait outcomes, and their whole records, are in places_test.cpp.)
+// For every guarded call: a failed release, a mutex abandoned by a thread that ended, a finite
+// time-out while another thread holds it, and a new object that has no mutex to wait on. Only a
+// failed release comes after the work. An abandoned wait gives the ownership back at once, so the
+// next call works; Exit lets go of the mutex always (without one it does nothing: see
+// QueriesExitAndShutDown).
 TEST(LogFileM, WaitAndReleaseFailuresOfEveryGuardedCall) {
     TempDir dir;
-    enum Mode { kRelease, kAbandoned, kTimedOut };
-    for (Mode mode : {kRelease, kAbandoned, kTimedOut}) {
-        for (const Guarded& g : GuardedCalls()) {
+    enum Mode { kRelease, kAbandoned, kTimedOut, kNoMutex };  // the place: the release's + mode
+    const unsigned errors[] = {os::ERROR_GEN_FAILURE, 2, 3, os::ERROR_INVALID_HANDLE};
+    for (Mode mode : {kRelease, kAbandoned, kTimedOut, kNoMutex}) {
+        for (const auto& g : kGuardedCalls) {
+            const bool exit = g.releaseAt == 3;
+            if (exit && mode == kNoMutex) continue;
             SCOPED_TRACE(std::string(g.name) + " mode " + std::to_string(mode));
             FaultScope faults;
             Log log;
-            Start(log);
+            EXPECT_EQ(log.Timeout(), 0xFFFFFFFFu);
+            if (mode != kNoMutex) Start(log);
             std::unique_ptr<Holder> holder;
             if (mode == kRelease) faults.Fail(Op::kReleaseMutex, 1, os::ERROR_GEN_FAILURE);
             if (mode == kAbandoned) Abandon(log.Mutex());
             if (mode == kTimedOut) {
-                log.SetTimeout(100);
+                log.Timeout() = 100;
                 holder = std::make_unique<Holder>(log.Mutex());
             }
+            const unsigned value = mode == kRelease ? log.MutexValue() : 0;
+            const std::string before = ReadBytes("t_0001.log");
+            const TQ_WCHAR sentinel[] = TQ_TEXT("untouched");
+            Change change{false, sentinel};
             Info info = NoError();
             const auto start = std::chrono::steady_clock::now();
-            EXPECT_EQ(WorkDone(g, log, info, false), mode == kRelease);
+            EXPECT_FALSE(g.call(log, change, info));
+            // The work is done when the file or the state record changed.
+            EXPECT_EQ(change.pszFolderFileName != sentinel || ReadBytes("t_0001.log") != before,
+                      mode == kRelease);
             EXPECT_TRUE(mode != kTimedOut ||
                         std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(90));
-            EXPECT_EQ(info.uiLocation, g.releaseAt + mode);  // the whole record: places_test
-            EXPECT_EQ(log.Mutex() == nullptr, g.releaseAt == 3);
+            const unsigned type = mode == kAbandoned || mode == kTimedOut ? 8 : 2;
+            EXPECT_EQ(info, (Info{48, errors[mode], type, g.releaseAt + mode, value, 1}));
+            EXPECT_EQ(log.Mutex() == nullptr, exit || mode == kNoMutex);
             if (mode == kAbandoned && log.Mutex() != nullptr) {
                 EXPECT_TRUE(FreeForOthers(log.Mutex()));
                 info = NoError();
@@ -291,7 +238,7 @@ TEST(LogFileM, InitAndExitFailuresLeaveTheirWork) {
         Info info = NoError();
         faults.Fail(Op::kCreateMutexW, 1, os::ERROR_NOT_ENOUGH_MEMORY);
         EXPECT_FALSE(log.Init(&cfg, &info));
-        EXPECT_EQ(std::make_tuple(info.uiLocation, log.Mutex(), log.FileCount()),
+        EXPECT_EQ(std::make_tuple(info.uiLocation, log.Mutex(), log.m_uiFileCount),
                   std::make_tuple(1u, TQ_HANDLE{}, 5u));
 
         info = NoError();
@@ -303,7 +250,7 @@ TEST(LogFileM, InitAndExitFailuresLeaveTheirWork) {
         faults.Fail(Op::kReleaseMutex, 1, os::ERROR_GEN_FAILURE);
         info = NoError();
         EXPECT_FALSE(log.Init(&cfg, &info));
-        EXPECT_EQ(std::make_pair(info.uiLocation, log.FileCount()), std::make_pair(2u, 3u));
+        EXPECT_EQ(std::make_pair(info.uiLocation, log.m_uiFileCount), std::make_pair(2u, 3u));
         EXPECT_EQ(faults.LiveHandles(), 1);  // the mutex of the earlier Init is closed
 
         info = NoError();
