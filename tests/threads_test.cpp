@@ -10,6 +10,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/files.h"
@@ -18,78 +19,54 @@ using namespace scrivlet::test;
 
 namespace {
 
-using Info = TQCLogFile_1::tagInfoData_1;
-
-// A record is UTF-16 text "[T:NNNN:LLL:" then the letter of thread T up to a closing "]", L code
-// units in all. The sizes vary with thread and number.
-WString Record(unsigned thread, unsigned number) {
+// A record is "[T:NNNN:LLL:" then the letter of thread T up to a closing "]", L characters in
+// all, written as UTF-16. The sizes vary with thread and number.
+std::string Record(unsigned thread, unsigned number) {
     const unsigned length = 14 + (thread * 37 + number * 53) % 140;
     char head[32];
     std::snprintf(head, sizeof head, "[%u:%04u:%03u:", thread, number, length);
     std::string text = head;
     text.append(length - 1 - text.size(), static_cast<char>('a' + thread));
-    return Wide(text + "]");
+    return text + "]";
 }
 
-struct Written {
-    unsigned thread;
-    unsigned number;
-};
-
-// One file as read back: its counter and its records in order, or what is wrong with it.
+// One file as read back: its counter and its records (thread, number) in order, or what is wrong
+// with it.
 struct Parsed {
     unsigned counter = 0;
-    std::vector<Written> records;
+    std::vector<std::pair<unsigned, unsigned>> records;
     std::string error;
 };
 
-// The text of the library line at `at` behind its time stamp, without CR LF; moves `at` on.
-bool Line(const WString& text, std::size_t& at, std::string& line) {
-    const std::size_t end = text.find(TQ_TEXT("\r\n"), at);
-    if (end == WString::npos) return false;
-    line = Narrow(text.substr(at, end - at));
-    at = end + 2;
-    static const std::regex kStamped(R"(\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
-    std::smatch match;
-    if (!std::regex_match(line, match, kStamped)) return false;
-    line = match[1];
-    return true;
-}
-
+// A file is its counter line, its header line, whole records and its footer line of 34
+// characters at the end.
 Parsed Parse(const std::string& bytes) {
     Parsed out;
-    if (bytes.size() % 2 != 0) {
-        out.error = "odd size";
+    std::string text;  // UTF-16 as ASCII, which is all the file may hold
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text += bytes[i + 1] == 0 ? bytes[i] : '?';
+    const std::string stamp = R"(\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d\.\d{3} )";
+    const std::regex head(stamp + R"((\d+) 1 1\r\n)" + stamp + "Head 1 2\r\n"),
+        foot(stamp + "Foot 1 3\r\n");
+    std::smatch lines;
+    if (bytes.size() % 2 != 0 ||
+        !std::regex_search(text, lines, head, std::regex_constants::match_continuous) ||
+        lines[0].second > text.cend() - 34 ||
+        !std::regex_match(text.substr(text.size() - 34), foot)) {
+        out.error = "library lines missing or out of place";
         return out;
     }
-    WString text(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        text[i] = static_cast<TQ_WCHAR>(static_cast<unsigned char>(bytes[2 * i]) |
-                                        static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    }
-    std::size_t at = 0;
-    std::string line;
-    if (!Line(text, at, line) || std::sscanf(line.c_str(), "%u 1 1", &out.counter) != 1) {
-        out.error = "no counter line";
-        return out;
-    }
-    if (!Line(text, at, line) || line != "Head 1 2") {
-        out.error = "no header line";
-        return out;
-    }
-    while (at < text.size() && text[at] == u'[') {
+    out.counter = static_cast<unsigned>(std::stoul(lines[1]));
+    for (auto at = static_cast<std::size_t>(lines.length()); at < text.size() - 34;) {
         unsigned thread, number, length;
-        const std::string head = Narrow(text.substr(at, 12));
-        if (std::sscanf(head.c_str(), "[%u:%u:%u:", &thread, &number, &length) != 3 ||
+        if (std::sscanf(text.c_str() + at, "[%u:%u:%u:", &thread, &number, &length) != 3 ||
+            at + length > text.size() - 34 ||
             text.compare(at, length, Record(thread, number)) != 0) {
             out.error = "broken record at " + std::to_string(at * 2);
             return out;
         }
         out.records.push_back({thread, number});
         at += length;
-    }
-    if (!Line(text, at, line) || line != "Foot 1 3" || at != text.size()) {
-        out.error = "no footer line at the end";
     }
     return out;
 }
@@ -99,17 +76,15 @@ Parsed Parse(const std::string& bytes) {
 // the files that remain, oldest first.
 std::vector<Parsed> WriteAndReadBack(unsigned threads, unsigned perThread, unsigned fileCount) {
     TQCLogFileM_1 log;
-    auto cfg = Config(fileCount, 2048, "s", "ring", "Head", "Foot", true);
     Info info = NoError();
-    EXPECT_TRUE(log.Init(&cfg, &info));
-    EXPECT_TRUE(log.Switch(true, &info));
+    EXPECT_TRUE(Open(log, Config(fileCount, 2048, "s", "ring", "Head", "Foot", true), &info));
 
     std::atomic<unsigned> failures{0};
     std::atomic<bool> done{false};
     std::thread reader([&] {
         while (!done) {
             Info readInfo = NoError();
-            TQCLogFile_1::tagChangeData_1 change{};
+            Change change{};
             TQ_WCHAR path[260];
             if (!log.GetData(&change, &readInfo) || !change.bSwitchedOn ||
                 !log.CopyFolderFileName(path, &readInfo) ||
@@ -123,10 +98,9 @@ std::vector<Parsed> WriteAndReadBack(unsigned threads, unsigned perThread, unsig
     for (unsigned t = 0; t < threads; ++t) {
         writers.emplace_back([&, t] {
             for (unsigned n = 0; n < perThread; ++n) {
-                const WString record = Record(t, n);
+                const std::string record = Utf16Bytes(Record(t, n));
                 Info writeInfo = NoError();
-                if (!log.Write(record.data(), static_cast<unsigned>(record.size() * 2),
-                               &writeInfo)) {
+                if (!log.Write(record.data(), static_cast<unsigned>(record.size()), &writeInfo)) {
                     ++failures;
                 }
             }
@@ -155,7 +129,7 @@ std::vector<Parsed> WriteAndReadBack(unsigned threads, unsigned perThread, unsig
 std::map<unsigned, std::vector<unsigned>> ByThread(const std::vector<Parsed>& files) {
     std::map<unsigned, std::vector<unsigned>> numbers;
     for (const Parsed& file : files) {
-        for (const Written& record : file.records) numbers[record.thread].push_back(record.number);
+        for (const auto& record : file.records) numbers[record.first].push_back(record.second);
     }
     return numbers;
 }
