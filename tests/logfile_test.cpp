@@ -177,37 +177,33 @@ TEST_F(LogFile, RecordLargerThanAnEmptyFileIsRefused) {
     }
 }
 
-TEST_F(LogFile, CounterWrapsFromTheLargestValueToOne) {
-    Probe<> log;
-    ASSERT_TRUE(Configure(log, Config(2, 688, "w", "", "", "", true)));
-    log.m_uiCounter = 4294967295u;
-    ASSERT_TRUE(log.Switch(true, &info));
-    // The counter line of 40 characters leaves 688 - 80 bytes for a record.
-    EXPECT_FALSE(log.Write(std::string(609, 'x').data(), 609, &info));
-    EXPECT_EQ(info, (Info{46, 6, 4, 17, 608, 1}));
-    info = NoError();
-    ASSERT_TRUE(log.Switch(false, &info));
-    ASSERT_TRUE(log.Switch(true, &info));
-    log.ShutDown();
-    EXPECT_EQ(ReadBytes("w_0001.log"), Line("4294967295 1 1"));
-    EXPECT_EQ(ReadBytes("w_0002.log"), Line("1 1 1"));
-    EXPECT_EQ(log.m_uiCounter, 2u);
-}
-
-// The room for a record is measured against the last counter line formed; the new file's line
-// from 9 to 10 is one character longer, so that file ends 2 bytes beyond the file size.
+// The counter goes on from file to file and wraps from the largest value to 1. The room for a
+// record is measured against the last counter line formed, so a file whose line has just gained a
+// digit (9 to 10) ends 2 bytes beyond the file size.
 TEST_F(LogFile, CounterLineGainingADigitPassesTheFileSizeByTwoBytes) {
-    Probe<> log;
-    ASSERT_TRUE(Configure(log, Config(2, 688, "g", "", "", "", true)));
-    log.m_uiCounter = 9;
-    ASSERT_TRUE(log.Switch(true, &info));
-    const std::string record(688 - 62, 'x');  // the largest record: fills file 1 exactly
-    ASSERT_TRUE(log.Write(record.data(), 626, &info));
-    ASSERT_TRUE(log.Write(record.data(), 626, &info));
-    log.ShutDown();
-    EXPECT_EQ(ReadBytes("g_0001.log"), Line("9 1 1") + record);
-    EXPECT_EQ(ReadBytes("g_0002.log"), Line("10 1 1") + record);
-    EXPECT_EQ(ReadBytes("g_0002.log").size(), 690u);
+    const struct {
+        unsigned start;
+        const char *first, *second;
+    } cases[] = {{9, "9 1 1", "10 1 1"}, {4294967295u, "4294967295 1 1", "1 1 1"}};
+    for (const auto& c : cases) {
+        TempDir sub;
+        Probe<> log;
+        info = NoError();
+        ASSERT_TRUE(Configure(log, Config(2, 688, "g", "", "", "", true)));
+        log.m_uiCounter = c.start;
+        ASSERT_TRUE(log.Switch(true, &info));
+        const std::string first = Line(c.first);
+        const auto room = static_cast<unsigned>(688 - first.size());
+        const std::string record(room, 'x');  // the largest record: fills file 1 exactly
+        EXPECT_FALSE(log.Write(std::string(room + 1, 'y').data(), room + 1, &info));
+        EXPECT_EQ(info, (Info{46, 6, 4, 17, room, 1}));
+        info = NoError();
+        ASSERT_TRUE(log.Write(record.data(), room, &info));
+        ASSERT_TRUE(log.Write(record.data(), room, &info));
+        log.ShutDown();
+        EXPECT_EQ(ReadBytes("g_0001.log"), first + record);
+        EXPECT_EQ(ReadBytes("g_0002.log"), Line(c.second) + record);
+    }
 }
 
 // The records of both failures, and the way back through switching off and on, are checked in
