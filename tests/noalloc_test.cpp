@@ -41,10 +41,10 @@ using namespace scrivlet::test;
 
 // One life of an object of class Log; true when every call succeeded.
 template <typename Log>
-bool Life(TQCLogFile_1::tagInitData_1* config, const char* record, unsigned size) {
-    TQCLogFile_1::tagInfoData_1 info = NoError();
+bool Life(const InitData& config, const char* record, unsigned size) {
+    Info info = NoError();
     Log log;
-    bool ok = log.Init(config, &info) && log.Switch(true, &info);
+    bool ok = Open(log, config, &info);
     for (int i = 0; i < 40; ++i) ok = ok && log.Write(record, size, &info);
     {
         Log copy(log);
@@ -57,12 +57,12 @@ bool Life(TQCLogFile_1::tagInitData_1* config, const char* record, unsigned size
 template <typename Log>
 void ExpectNoAllocation() {
     TempDir dir;
-    auto config = Config(3, 688, "a", "logs\\deep", "Head", "Foot", true);
+    const InitData config = Config(3, 688, "a", "logs\\deep", "Head", "Foot", true);
     const std::string record(200, 'r');  // three fit into a file: every third write rotates
-    ASSERT_TRUE(Life<Log>(&config, record.data(), 200));  // first clock and time-zone reads
+    ASSERT_TRUE(Life<Log>(config, record.data(), 200));  // first clock and time-zone reads
 
     const long before = g_allocations;
-    const bool ok = Life<Log>(&config, record.data(), 200);
+    const bool ok = Life<Log>(config, record.data(), 200);
     const long during = g_allocations - before;
     EXPECT_TRUE(ok);
     EXPECT_EQ(during, 0);

@@ -22,7 +22,6 @@
 #include <map>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "crash/record.h"
@@ -33,13 +32,6 @@ namespace crash = scrivlet::crash;
 namespace fs = std::filesystem;
 
 namespace {
-
-typedef TQCLogFile_1::tagInfoData_1 Info;
-
-auto Fields(const Info& i) {
-    return std::make_tuple(i.uiModule, i.uiError, i.uiErrorType, i.uiLocation, i.uiValue,
-                           i.uiErrorSet);
-}
 
 // A running child host with the read end of its report pipe.
 class Child {
@@ -97,10 +89,6 @@ class Child {
     int reports_;
     std::vector<unsigned> acks_;
 };
-
-TQCLogFile_1::tagInitData_1 CrashRing(const std::string& folder) {
-    return Config(crash::kFileCount, crash::kFileSize, "crash", folder);
-}
 
 std::string RingFile(const std::string& folder, unsigned n) {
     return folder + "/crash_000" + std::to_string(n) + ".log";
@@ -169,9 +157,8 @@ TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
         // A new object writes the ring again: it starts at file 1 and replaces it.
         TQCLogFileM_1 next;
         Info info = NoError();
-        auto config = CrashRing(folder);
-        ASSERT_TRUE(next.Init(&config, &info));
-        ASSERT_TRUE(next.Switch(true, &info)) << info.uiLocation << " " << info.uiError;
+        ASSERT_TRUE(Open(next, Config(crash::kFileCount, crash::kFileSize, "crash", folder), &info))
+            << ::testing::PrintToString(info);
         const std::string record = crash::Record(1000000);
         ASSERT_TRUE(next.Write(record.data(), crash::kRecordSize, &info));
         ASSERT_TRUE(next.Exit(&info));
@@ -217,16 +204,14 @@ TEST(CrashSafety, DiskFullDuringRotationAndRecord) {
     const std::string page1(4096, '1'), page2(4096, '2'), page3(4096, '3'), page4(4096, '4');
     TQCLogFile_1 log;
     Info info = NoError();
-    auto config = Config(3, 2 * 4096 + 62, "ring", "small", "", "F");
-    ASSERT_TRUE(log.Init(&config, &info));
-    ASSERT_TRUE(log.Switch(true, &info));
+    ASSERT_TRUE(Open(log, Config(3, 2 * 4096 + 62, "ring", "small", "", "F"), &info));
     ASSERT_TRUE(log.Write(page1.data(), 4096, &info));
     ASSERT_TRUE(log.Write(page2.data(), 4096, &info));
 
     // Full during the rotation: the footer of file 1 does not fit.
     disk.Fill();
     EXPECT_FALSE(log.Write(page3.data(), 4096, &info));
-    EXPECT_EQ(Fields(info), Fields(Info{46, 112, 2, 15, 0, 1}));  // ERROR_DISK_FULL
+    EXPECT_EQ(info, (Info{46, 112, 2, 15, 0, 1}));  // ERROR_DISK_FULL
     EXPECT_EQ(ReadBytes("small/ring_0001.log"), page1 + page2);
     disk.Free();
     info = NoError();
@@ -237,7 +222,7 @@ TEST(CrashSafety, DiskFullDuringRotationAndRecord) {
     // Full during a record: the file stays open and the same Write succeeds once there is room.
     disk.Fill();
     EXPECT_FALSE(log.Write(page4.data(), 4096, &info));
-    EXPECT_EQ(Fields(info), Fields(Info{46, 112, 2, 18, 0, 1}));
+    EXPECT_EQ(info, (Info{46, 112, 2, 18, 0, 1}));
     EXPECT_EQ(ReadBytes("small/ring_0002.log"), page3);
     disk.Free();
     info = NoError();

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <tuple>
 
 #include "platform/platform.h"
 #include "support/faults.h"
@@ -24,8 +23,6 @@ using namespace scrivlet::test;
 namespace os = scrivlet::os;
 
 namespace {
-
-typedef TQCLogFile_1::tagInfoData_1 Info;
 
 struct Outcome {
     bool ok;
@@ -70,21 +67,19 @@ struct Case {
 Outcome Cycle(const Case& c) {
     TQCLogFile_1 log;
     Outcome out{};
-    auto config = Config(2, 688, "f", "", c.header, c.footer, c.counter);
     out.ok =
-        log.Init(&config, &out.first) && log.Switch(true, &out.first) &&
+        Open(log, Config(2, 688, "f", "", c.header, c.footer, c.counter), &out.first) &&
         (c.record == 0 || log.Write(std::string(c.record, 'r').data(), c.record, &out.first)) &&
         log.Switch(false, &out.first);
     if (!out.ok) log.Write("n", 1, &out.next);
     return out;
 }
 
-void ExpectRecord(const Info& i, unsigned location, unsigned type, unsigned error, unsigned value,
-                  const char* what) {
-    EXPECT_EQ(std::make_tuple(i.uiErrorSet, i.uiModule, i.uiLocation, i.uiErrorType, i.uiError,
-                              i.uiValue),
-              std::make_tuple(1u, 46u, location, type, error, value))
-        << what;
+// The failure and the Write behind it, each with its whole record.
+void ExpectRecords(const Outcome& out, const Case& c) {
+    EXPECT_FALSE(out.ok) << c.what;
+    EXPECT_EQ(out.first, (Info{46, c.error, c.type, c.location, c.value, 1})) << c.what;
+    EXPECT_EQ(out.next, (Info{46, c.next_error, 2, 18, 0, 1})) << c.what;
 }
 
 TEST(RealFaults, FullDeviceFailsEveryWrite) {
@@ -98,10 +93,7 @@ TEST(RealFaults, FullDeviceFailsEveryWrite) {
         TempDir dir;
         FaultScope faults;
         ASSERT_EQ(symlink("/dev/full", "f_0001.log"), 0);
-        const Outcome out = Cycle(c);
-        EXPECT_FALSE(out.ok) << c.what;
-        ExpectRecord(out.first, c.location, c.type, c.error, c.value, c.what);
-        ExpectRecord(out.next, 18, 2, c.next_error, 0, c.what);
+        ExpectRecords(Cycle(c), c);
         EXPECT_EQ(faults.LiveHandles(), 0) << c.what;  // Cycle's object is gone
     }
 }
@@ -124,9 +116,7 @@ TEST(RealFaults, FileSizeLimitCutsAWriteShort) {
             setrlimit(RLIMIT_FSIZE, &rl);
             return Cycle(c);
         });
-        EXPECT_FALSE(out.ok) << c.what;
-        ExpectRecord(out.first, c.location, c.type, c.error, c.value, c.what);
-        ExpectRecord(out.next, 18, 2, c.next_error, 0, c.what);
+        ExpectRecords(out, c);
         EXPECT_EQ(ReadBytes("f_0001.log").size(), limit) << c.what;
     }
 }
@@ -136,20 +126,20 @@ TEST(RealFaults, SecondWriterOfAFileIsRefused) {
     auto config = Config(2, 688, "s");
     Info info = NoError();
     TQCLogFile_1 first, second;
-    ASSERT_TRUE(first.Init(&config, &info) && first.Switch(true, &info));
+    ASSERT_TRUE(Open(first, config, &info));
     ASSERT_TRUE(first.Write("first", 5, &info));
 
     ASSERT_TRUE(second.Init(&config, &info));
     EXPECT_FALSE(second.Switch(true, &info));
-    ExpectRecord(info, 9, 2, 32, 0, "same process");
+    EXPECT_EQ(info, (Info{46, 32, 2, 9, 0, 1}));
     const Outcome other = InChild([&] {
         TQCLogFile_1 log;
         Outcome out{};
-        out.ok = log.Init(&config, &out.first) && log.Switch(true, &out.first);
+        out.ok = Open(log, config, &out.first);
         return out;
     });
     EXPECT_FALSE(other.ok);
-    ExpectRecord(other.first, 9, 2, 32, 0, "other process");
+    EXPECT_EQ(other.first, (Info{46, 32, 2, 9, 0, 1})) << "another process";
 
     EXPECT_EQ(ReadBytes("s_0001.log"), "first");  // neither truncated nor changed
     info = NoError();
