@@ -33,62 +33,49 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A running child host with the read end of its report pipe.
-class Child {
-  public:
-    Child(char cls, const std::string& folder) {
-        int reports[2];
-        EXPECT_EQ(pipe(reports), 0);
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(reports[1], 1);
-            close(reports[0]);
-            close(reports[1]);
-            const char which[2] = {cls, 0};
-            execl(SCRIVLET_CRASH_CHILD, SCRIVLET_CRASH_CHILD, which, folder.c_str(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
+// Runs the child host of class cls on folder and kills it with SIGKILL delay_ms after its first
+// report; returns every record number it reported before it died.
+std::vector<unsigned> KilledChild(char cls, const std::string& folder, int delay_ms) {
+    int reports[2];
+    EXPECT_EQ(pipe(reports), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(reports[1], 1);
+        close(reports[0]);
         close(reports[1]);
-        reports_ = reports[0];
+        const char which[2] = {cls, 0};
+        execl(SCRIVLET_CRASH_CHILD, SCRIVLET_CRASH_CHILD, which, folder.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
     }
-    ~Child() {
-        if (pid_ > 0) Kill();
-        close(reports_);
-    }
-
-    // Reads reports until timeout_ms has passed, the pipe ends, or count reports have come.
-    void Read(int timeout_ms, std::size_t count = ~std::size_t(0)) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (acks_.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now());
-            pollfd p = {reports_, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return;
-            if (!ReadOne()) return;
-        }
-    }
-    // Kills the child, reads what it reported before it died, and waits for it.
-    void Kill() {
-        kill(pid_, SIGKILL);
-        while (ReadOne()) {
-        }
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    const std::vector<unsigned>& acks() const { return acks_; }
-
-  private:
-    bool ReadOne() {
+    close(reports[1]);
+    using Clock = std::chrono::steady_clock;
+    std::vector<unsigned> acks;
+    // Reads a report that comes before deadline; false when none came or the pipe ended.
+    auto next = [&](Clock::time_point deadline) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p = {reports[0], POLLIN, 0};
         unsigned n;
-        if (read(reports_, &n, sizeof n) != static_cast<ssize_t>(sizeof n)) return false;
-        acks_.push_back(n);
+        if (left < 0 || poll(&p, 1, static_cast<int>(left)) <= 0 ||
+            read(reports[0], &n, sizeof n) != sizeof n) {
+            return false;
+        }
+        acks.push_back(n);
         return true;
+    };
+    if (next(Clock::now() + std::chrono::seconds(5))) {
+        const auto end = Clock::now() + std::chrono::milliseconds(delay_ms);
+        while (next(end)) {
+        }
     }
-    pid_t pid_;
-    int reports_;
-    std::vector<unsigned> acks_;
-};
+    kill(pid, SIGKILL);
+    while (next(Clock::now() + std::chrono::seconds(5))) {
+    }
+    waitpid(pid, nullptr, 0);
+    close(reports[0]);
+    return acks;
+}
 
 std::string RingFile(const std::string& folder, unsigned n) {
     return folder + "/crash_000" + std::to_string(n) + ".log";
@@ -142,15 +129,8 @@ TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
         const std::string folder = "r" + std::to_string(round);
         SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) +
                      " class " + cls);
-        std::vector<unsigned> acks;
-        {
-            Child child(cls, folder);
-            child.Read(5000, 1);
-            ASSERT_FALSE(child.acks().empty()) << "the child wrote nothing";
-            child.Read(delay(random));
-            child.Kill();
-            acks = child.acks();
-        }
+        const std::vector<unsigned> acks = KilledChild(cls, folder, delay(random));
+        ASSERT_FALSE(acks.empty()) << "the child wrote nothing";
         if (acks.back() > crash::kRecordsPerFile) ++rotated;
         ASSERT_NO_FATAL_FAILURE(CheckRing(folder, acks));
 
