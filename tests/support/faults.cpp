@@ -116,17 +116,12 @@ int FixedFtime(os::TIMEB64* t) {
     return 0;
 }
 
-void SetRule(Op op, const Rule& rule) {
+// Arms a rule for call nth (from 1, counted from now) of op.
+void Arm(Op op, unsigned nth, bool persistent, DWORD error, bool short_write = false,
+         DWORD bytes = 0, DWORD outcome = 0) {
+    const int i = static_cast<int>(op);
     std::lock_guard<std::mutex> guard(g_rules_lock);
-    g_rules[static_cast<int>(op)] = rule;
-}
-
-// Arms rule for call nth (from 1, counted from now) of op.
-void Arm(Op op, unsigned nth, bool persistent, Rule rule) {
-    rule.active = true;
-    rule.nth = g_calls[static_cast<int>(op)] + nth;
-    rule.persistent = persistent;
-    SetRule(op, rule);
+    g_rules[i] = Rule{true, g_calls[i] + nth, persistent, error, short_write, bytes, outcome};
 }
 
 }  // namespace
@@ -155,27 +150,20 @@ FaultScope::~FaultScope() {
 }
 
 void FaultScope::Fail(Op op, unsigned nth, DWORD error, bool persistent) {
-    Rule rule;
-    rule.error = error;
-    Arm(op, nth, persistent, rule);
+    Arm(op, nth, persistent, error);
 }
 
 void FaultScope::ShortWrite(unsigned nth, DWORD bytes, bool persistent) {
-    Rule rule;
-    rule.short_write = true;
-    rule.bytes = bytes;
-    Arm(Op::kWriteFile, nth, persistent, rule);
+    Arm(Op::kWriteFile, nth, persistent, 0, true, bytes);
 }
 
 void FaultScope::WaitOutcome(unsigned nth, DWORD outcome, DWORD error, bool persistent) {
-    Rule rule;
-    rule.outcome = outcome;
-    rule.error = error;
-    Arm(Op::kWaitForSingleObject, nth, persistent, rule);
+    Arm(Op::kWaitForSingleObject, nth, persistent, error, false, 0, outcome);
 }
 
 void FaultScope::Clear() {
-    for (int i = 0; i < static_cast<int>(Op::kCount); ++i) SetRule(static_cast<Op>(i), Rule());
+    std::lock_guard<std::mutex> guard(g_rules_lock);
+    for (Rule& rule : g_rules) rule = Rule();
 }
 
 unsigned FaultScope::Calls(Op op) const { return g_calls[static_cast<int>(op)]; }
