@@ -1,7 +1,7 @@
 // Configuring a log file object: the accepted limits and the order Init checks them in, the
 // first-failure rule of the error record, what Init takes over (also when it fails late), the
-// name cut at its first dot, and the two state queries. The record of each refusal is checked
-// whole in places_test.cpp.
+// empty name, and the two state queries. The record of each refusal is checked whole in
+// places_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,23 +79,15 @@ TEST(Config, HeaderLineAndWhatALateRefusalKeeps) {
     EXPECT_FALSE(log.m_bCounter);
 }
 
-// The name ends at its first dot, every element behind it zero; an empty name keeps the previous
-// one, while an empty folder is taken over. (The file names are checked in logfile_test.cpp.)
-TEST(Config, NameEndsBeforeFirstDotAndEmptyNameKeepsThePreviousOne) {
-    const std::pair<const char*, const char*> cases[] = {{"trace.old.log", "trace"}, {".log", ""}};
-    for (const auto& c : cases) {
-        Probe<> log;
-        Info info = NoError();
-        auto cfg = Config(2, 688, c.first, "logs");
-        ASSERT_TRUE(log.Init(&cfg, &info));
-        EXPECT_EQ(Narrow(log.m_szFileName), c.second);
-        for (std::size_t i = Narrow(log.m_szFileName).size(); i < 56; ++i)
-            EXPECT_EQ(log.m_szFileName[i], 0);
-        auto unnamed = Config(3, 700);
-        ASSERT_TRUE(log.Init(&unnamed, &info));
-        EXPECT_EQ(Narrow(log.m_szFileName), c.second);
-        EXPECT_EQ(Narrow(log.m_szFolder), "");
-    }
+// An empty name keeps the previous one, cut at its first dot, while an empty folder is taken
+// over. (The cut shows in the file names: LogFile.FileNames.)
+TEST(Config, EmptyNameKeepsThePreviousOne) {
+    Probe<> log;
+    Info info = NoError();
+    auto named = Config(2, 688, "trace.old.log", "logs"), unnamed = Config(3, 700);
+    ASSERT_TRUE(log.Init(&named, &info) && log.Init(&unnamed, &info));
+    EXPECT_EQ(Narrow(log.m_szFileName), "trace");
+    EXPECT_EQ(Narrow(log.m_szFolder), "");
 }
 
 TEST(Config, QueriesFillOnlyTheirField) {
