@@ -14,9 +14,7 @@
 #include "support/files.h"
 
 namespace fs = std::filesystem;
-using scrivlet::test::FaultScope;
-using scrivlet::test::Op;
-using scrivlet::test::TempDir;
+using namespace scrivlet::test;
 
 namespace {
 
@@ -26,7 +24,7 @@ Walked Walk(const FaultScope& faults, const std::string& path) {
     const unsigned queries = faults.Calls(Op::kGetFileAttributesW);
     const unsigned creations = faults.Calls(Op::kCreateDirectoryW);
     unsigned int value = 12345;  // set on entry
-    const int result = TQ_Folder::CheckCreateFolder_1(scrivlet::test::Wide(path).c_str(), value);
+    const int result = TQ_Folder::CheckCreateFolder_1(Wide(path).c_str(), value);
     return Walked(result, value, faults.Calls(Op::kGetFileAttributesW) - queries,
                   faults.Calls(Op::kCreateDirectoryW) - creations);
 }
@@ -48,7 +46,7 @@ bool IsDirectory(const std::string& path) {
 std::string MissingDrive() {
     for (char letter = 'Z'; letter > 'C'; --letter) {
         const std::string drive = std::string(1, letter) + ":";
-        if (!scrivlet::test::Exists(Native(drive + "\\"))) return drive;
+        if (!Exists(Native(drive + "\\"))) return drive;
     }
     return "";
 }
@@ -91,7 +89,7 @@ TEST(Folder, WalkResults) {
     };
     for (const auto& c : cases) EXPECT_EQ(Walk(faults, c.first), c.second) << c.first;
     EXPECT_TRUE(IsDirectory("Logs\\App"));
-    EXPECT_FALSE(scrivlet::test::Exists(Native("C:\\ScrivletAbsent")));
+    EXPECT_FALSE(Exists(Native("C:\\ScrivletAbsent")));
 }
 
 TEST(Folder, CreatesParentsFirstAndReportsFailures) {
@@ -115,7 +113,7 @@ TEST(Folder, CreatesParentsFirstAndReportsFailures) {
     faults.Fail(Op::kCreateDirectoryW, 2, 5);
     EXPECT_EQ(Walk(faults, top + "\\B\\C"), Walked(5, 5, 4, 2));
     EXPECT_TRUE(IsDirectory(top + "\\B"));
-    EXPECT_FALSE(scrivlet::test::Exists(Native(top + "\\B\\C")));
+    EXPECT_FALSE(Exists(Native(top + "\\B\\C")));
 
     // A query that fails for another reason than absence.
     faults.Fail(Op::kGetFileAttributesW, 2, 5);

@@ -49,9 +49,9 @@ const struct {
 };
 
 // A switched-on object writing t_NNNN.log with a footer line.
-void Start(Log& log, unsigned fileCount = 2) {
+void Start(Log& log) {
     Info info = NoError();
-    ASSERT_TRUE(Open(log, Config(fileCount, 688, "t", "", "Head", "Foot"), &info));
+    ASSERT_TRUE(Open(log, Config(2, 688, "t", "", "Head", "Foot"), &info));
 }
 
 // A handle of this process's own to the same mutex.

@@ -125,15 +125,6 @@ std::vector<Parsed> WriteAndReadBack(unsigned threads, unsigned perThread, unsig
     return files;
 }
 
-// The numbers of each thread's records, in file order.
-std::map<unsigned, std::vector<unsigned>> ByThread(const std::vector<Parsed>& files) {
-    std::map<unsigned, std::vector<unsigned>> numbers;
-    for (const Parsed& file : files) {
-        for (const auto& record : file.records) numbers[record.first].push_back(record.second);
-    }
-    return numbers;
-}
-
 // A ring large enough to keep every file (each thread's records all there, in order), and a
 // ring of three that wraps (per thread, consecutive numbers up to its last record).
 TEST(Threads, EveryRecordWholeOnceAndInOrder) {
@@ -150,7 +141,10 @@ TEST(Threads, EveryRecordWholeOnceAndInOrder) {
             EXPECT_EQ(files[i].counter, files[0].counter + i);
         }
         EXPECT_EQ(files[0].counter > 1, wraps);
-        const auto numbers = ByThread(files);
+        std::map<unsigned, std::vector<unsigned>> numbers;  // each thread's, in file order
+        for (const Parsed& file : files) {
+            for (const auto& record : file.records) numbers[record.first].push_back(record.second);
+        }
         ASSERT_FALSE(numbers.empty());
         EXPECT_TRUE(wraps || numbers.size() == c.threads);
         for (const auto& entry : numbers) {
