@@ -188,12 +188,12 @@ bool NextIsNewer(const std::string& current, const std::string& next, const Layo
     return nextState.mtime > currentState.mtime;
 }
 
-int Follow(const CatOptions& options, Printer& printer, Output& output, Cursor cursor) {
+int Follow(const CatOptions& options, const LayoutHints& hints, Printer& printer, Output& output,
+           Cursor cursor) {
     const auto interval = std::chrono::duration<double>(options.interval);
     const unsigned int count = options.ring.count;
     auto nextNumber = [count](unsigned int n) { return n < count ? n + 1 : 1; };
     // The next file as it was when the cursor entered the current one.
-    const LayoutHints hints = HintsFor(options.ring);
     std::string nextPath = RingFilePath(options.ring, nextNumber(cursor.number));
     FileState nextBefore = StatFile(nextPath);
     bool nextAlreadyNewer = NextIsNewer(cursor.path, nextPath, hints);
@@ -261,7 +261,7 @@ int RunCat(const CatOptions& options) {
         printer.Advance(cursor);
         if (output.closed()) break;
     }
-    if (options.follow && !output.closed()) return Follow(options, printer, output, cursor);
+    if (options.follow && !output.closed()) return Follow(options, hints, printer, output, cursor);
     output.Finish();
     return output.failed() ? kExitFailure : kExitOk;
 }
