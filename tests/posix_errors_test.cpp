@@ -8,7 +8,8 @@
 #include <thread>
 #include <utility>
 
-#include "platform/posix/posix.h"
+#include "platform/posix/errors.h"
+#include "platform/posix/paths.h"
 #include "support/files.h"
 
 namespace os = scrivlet::os;

@@ -23,6 +23,7 @@
 #define SCRIVLET_LOGFILE_H
 
 #include "scrivlet/export.h"
+#include "scrivlet/folder.h"
 
 class SCRIVLET_API TQCLogFile_1 {
   public:
@@ -58,7 +59,7 @@ class SCRIVLET_API TQCLogFile_1 {
         FILESIZE_MIN = 688,
         FILESIZE_MAX = 104857600,  // 100 MiB
         FILENAME_MAX_LENGTH = 54,
-        FOLDER_MAX_LENGTH = 195,
+        FOLDER_MAX_LENGTH = TQ_Folder::FOLDER_MAX_LENGTH,
         LINETEXT_MAX_LENGTH = 63,  // header and footer text
     };
 

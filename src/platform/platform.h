@@ -2,11 +2,12 @@
 // it calls, under their Windows names and with their Windows types, in the namespace
 // scrivlet::os.
 //
-// On Windows they forward to the real API (win32/); elsewhere they are this library's own
-// stand-ins that report Windows error codes (posix/). CMake picks one of the two; nothing here
-// depends on the platform. Every kernel operation is reached through one table of function
-// pointers whose defaults are the real calls, so that tests can make a chosen call fail (the
-// table is internal: the shipped library exports no way to change it). The bounded text
+// Every kernel and runtime operation is reached through one table of function pointers (Table(),
+// defined once in table.cpp) whose defaults are the platform's own functions, declared here in
+// scrivlet::os::native: on Windows they forward to the real API (win32/), elsewhere they are this
+// library's stand-ins that report Windows error codes (posix/). CMake picks one of the two trees;
+// nothing here depends on the platform. Tests make a chosen call fail by replacing table entries
+// (the table is internal: the shipped library exports no way to change it). The bounded text
 // functions are this library's own code on every platform and are not in the table.
 #ifndef SCRIVLET_PLATFORM_PLATFORM_H
 #define SCRIVLET_PLATFORM_PLATFORM_H
@@ -32,7 +33,7 @@ inline HANDLE InvalidHandleValue() { return TQ_INVALID_HANDLE; }
 // The pseudo-handle of the calling process, as GetCurrentProcess() returns it.
 inline HANDLE CurrentProcess() { return TQ_INVALID_HANDLE; }
 
-// Error codes that the logic or the stand-ins name.
+// Windows error codes that the logic or the stand-ins report.
 const DWORD ERROR_SUCCESS = 0;
 const DWORD ERROR_FILE_NOT_FOUND = 2;
 const DWORD ERROR_PATH_NOT_FOUND = 3;
@@ -40,17 +41,37 @@ const DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 const DWORD ERROR_ACCESS_DENIED = 5;
 const DWORD ERROR_INVALID_HANDLE = 6;
 const DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+const DWORD ERROR_NOT_SAME_DEVICE = 17;
 const DWORD ERROR_WRITE_PROTECT = 19;
 const DWORD ERROR_GEN_FAILURE = 31;
 const DWORD ERROR_SHARING_VIOLATION = 32;
+const DWORD ERROR_SHARING_BUFFER_EXCEEDED = 36;
 const DWORD ERROR_NOT_SUPPORTED = 50;
+const DWORD ERROR_DEV_NOT_EXIST = 55;
 const DWORD ERROR_INVALID_PARAMETER = 87;
+const DWORD ERROR_BROKEN_PIPE = 109;
 const DWORD ERROR_DISK_FULL = 112;
 const DWORD ERROR_INVALID_NAME = 123;
+const DWORD ERROR_SEEK_ON_DEVICE = 132;
+const DWORD ERROR_DIR_NOT_EMPTY = 145;
+const DWORD ERROR_BUSY = 170;
 const DWORD ERROR_ALREADY_EXISTS = 183;
 const DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 const DWORD ERROR_FILE_TOO_LARGE = 223;
 const DWORD ERROR_NOT_OWNER = 288;
+const DWORD ERROR_NOACCESS = 998;
+const DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+const DWORD ERROR_IO_DEVICE = 1117;
+const DWORD ERROR_POSSIBLE_DEADLOCK = 1131;
+const DWORD ERROR_TOO_MANY_LINKS = 1142;
+const DWORD ERROR_CANCELLED = 1223;
+const DWORD ERROR_DISK_QUOTA_EXCEEDED = 1295;
+const DWORD ERROR_TIMEOUT = 1460;
+const DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
+
+// C runtime error numbers that the runtime operations return (the same on every platform).
+const int kRuntimeEinval = 22;
+const int kRuntimeErange = 34;
 
 // CreateFileW arguments.
 const DWORD GENERIC_READ = 0x80000000u;
@@ -145,6 +166,23 @@ struct Api {
     Ftime64Function* _ftime64_s;
     Localtime64Function* _localtime64_s;
 };
+
+// The platform's own operations, the defaults of the table.
+namespace native {
+CreateFileWFunction CreateFileW;
+WriteFileFunction WriteFile;
+CloseHandleFunction CloseHandle;
+DuplicateHandleFunction DuplicateHandle;
+GetFileAttributesWFunction GetFileAttributesW;
+CreateDirectoryWFunction CreateDirectoryW;
+GetLastErrorFunction GetLastError;
+SetLastErrorFunction SetLastError;
+CreateMutexWFunction CreateMutexW;
+WaitForSingleObjectFunction WaitForSingleObject;
+ReleaseMutexFunction ReleaseMutex;
+Ftime64Function _ftime64_s;
+Localtime64Function _localtime64_s;
+}  // namespace native
 
 // The live table that the operations below go through, and the platform's defaults. Tests
 // replace entries of Table() and restore them from DefaultTable().

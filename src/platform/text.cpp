@@ -27,17 +27,17 @@ class Sink {
 
     // Decimal digits of value, padded on the left with pad to at least width characters.
     void PutNumber(unsigned long long value, unsigned width, WCHAR pad) {
-        WCHAR digits[20];
+        WCHAR digits[20];  // the most an unsigned 64-bit number has
         unsigned n = 0;
         do {
             digits[n++] = static_cast<WCHAR>('0' + value % 10);
             value /= 10;
-        } while (value != 0 && n < 20);
+        } while (value != 0 && n < sizeof digits / sizeof digits[0]);
         for (unsigned i = n; i < width; ++i) Put(pad);
         while (n > 0) Put(digits[--n]);
     }
 
-    void Fail() { overflow_ = true; }
+    void MarkOverflow() { overflow_ = true; }
 
     int Finish() {
         if (overflow_) {
@@ -61,7 +61,7 @@ int swprintf_s(WCHAR* buffer, std::size_t count, const WCHAR* format, ...) {
     if (buffer == nullptr || count == 0) return -1;
     Sink out(buffer, count);
     if (format == nullptr) {
-        out.Fail();
+        out.MarkOverflow();
         return out.Finish();
     }
     va_list args;
@@ -88,7 +88,7 @@ int swprintf_s(WCHAR* buffer, std::size_t count, const WCHAR* format, ...) {
         if (*p == 's' && width == 0 && pad == ' ') {
             const WCHAR* text = va_arg(args, const WCHAR*);
             if (text == nullptr) {
-                out.Fail();
+                out.MarkOverflow();
                 break;
             }
             for (; *text != 0; ++text) out.Put(*text);
@@ -99,7 +99,7 @@ int swprintf_s(WCHAR* buffer, std::size_t count, const WCHAR* format, ...) {
             out.PutNumber(va_arg(args, unsigned long long), width, pad);
         } else {
             // A conversion this formatter does not know (or a lone '%' at the end).
-            out.Fail();
+            out.MarkOverflow();
             break;
         }
     }
@@ -108,19 +108,17 @@ int swprintf_s(WCHAR* buffer, std::size_t count, const WCHAR* format, ...) {
 }
 
 int wcscpy_s(WCHAR* dest, std::size_t count, const WCHAR* source) {
-    const int kEinval = 22;
-    const int kErange = 34;
-    if (dest == nullptr || count == 0) return kEinval;
+    if (dest == nullptr || count == 0) return kRuntimeEinval;
     if (source == nullptr) {
         dest[0] = 0;
-        return kEinval;
+        return kRuntimeEinval;
     }
     for (std::size_t i = 0; i < count; ++i) {
         dest[i] = source[i];
         if (source[i] == 0) return 0;
     }
     dest[0] = 0;
-    return kErange;
+    return kRuntimeErange;
 }
 
 std::size_t wcsnlen_s(const WCHAR* text, std::size_t max) {

@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-#include "library/record.h"
+#include "error_info.h"
 #include "scrivlet/scrivlet.h"
 
 namespace scrivlet {
@@ -27,8 +27,8 @@ class Probe : public C {
     }
     unsigned& Timeout() { return this->m_uiTimeout; }
     // Handles as a record's uiValue holds them.
-    unsigned FileValue() const { return HandleValue(this->m_hFile); }
-    unsigned MutexValue() const { return HandleValue(Mutex()); }
+    unsigned FileValue() const { return detail::HandleValue(this->m_hFile); }
+    unsigned MutexValue() const { return detail::HandleValue(Mutex()); }
 };
 
 }  // namespace test

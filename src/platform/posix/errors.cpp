@@ -1,13 +1,13 @@
-// errno to Windows error codes, and UTF-16 paths to native UTF-8 paths.
-//
-// One table holds every errno the stand-ins can meet, with the Windows code that the same
-// failure gives on Windows; what the table does not name becomes ERROR_GEN_FAILURE (31).
+// errno as Windows error codes: one table holds every errno the stand-ins can meet, with the code
+// that the same failure gives on Windows; what the table does not name is ERROR_GEN_FAILURE.
+#include "platform/posix/errors.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "platform/posix/posix.h"
+#include "platform/posix/paths.h"
 
 namespace scrivlet {
 namespace os {
@@ -20,41 +20,41 @@ struct ErrnoMapping {
 };
 
 const ErrnoMapping kErrnoTable[] = {
-    {EPERM, 5},           // ERROR_ACCESS_DENIED
-    {EACCES, 5},          // ERROR_ACCESS_DENIED
-    {EISDIR, 5},          // a directory opened as a file: ERROR_ACCESS_DENIED, as on Windows
-    {EBADF, 6},           // ERROR_INVALID_HANDLE
-    {ENOMEM, 8},          // ERROR_NOT_ENOUGH_MEMORY
-    {ENOTDIR, 3},         // a file where a directory should be: ERROR_PATH_NOT_FOUND
-    {EROFS, 19},          // ERROR_WRITE_PROTECT
-    {ENOSPC, 112},        // ERROR_DISK_FULL
-    {EEXIST, 183},        // ERROR_ALREADY_EXISTS
-    {ENAMETOOLONG, 206},  // ERROR_FILENAME_EXCED_RANGE
-    {EFBIG, 223},         // past the file-size limit: ERROR_FILE_TOO_LARGE
-    {EMFILE, 4},          // ERROR_TOO_MANY_OPEN_FILES
-    {ENFILE, 4},          // ERROR_TOO_MANY_OPEN_FILES
-    {ETXTBSY, 32},        // ERROR_SHARING_VIOLATION
-    {EBUSY, 170},         // ERROR_BUSY
-    {EAGAIN, 170},        // ERROR_BUSY
-    {EINVAL, 87},         // ERROR_INVALID_PARAMETER
-    {EFAULT, 998},        // ERROR_NOACCESS
-    {EIO, 1117},          // ERROR_IO_DEVICE
-    {ENXIO, 55},          // ERROR_DEV_NOT_EXIST
-    {ENODEV, 55},         // ERROR_DEV_NOT_EXIST
-    {EXDEV, 17},          // ERROR_NOT_SAME_DEVICE
-    {ESPIPE, 132},        // ERROR_SEEK_ON_DEVICE
-    {EPIPE, 109},         // ERROR_BROKEN_PIPE
-    {EMLINK, 1142},       // ERROR_TOO_MANY_LINKS
-    {ENOTEMPTY, 145},     // ERROR_DIR_NOT_EMPTY
-    {ELOOP, 1921},        // ERROR_CANT_RESOLVE_FILENAME
-    {ENOLCK, 36},         // ERROR_SHARING_BUFFER_EXCEEDED
-    {ENOSYS, 50},         // ERROR_NOT_SUPPORTED
-    {EOPNOTSUPP, 50},     // ERROR_NOT_SUPPORTED
-    {EDQUOT, 1295},       // ERROR_DISK_QUOTA_EXCEEDED
-    {ETIMEDOUT, 1460},    // ERROR_TIMEOUT
-    {EDEADLK, 1131},      // ERROR_POSSIBLE_DEADLOCK
-    {EILSEQ, 1113},       // ERROR_NO_UNICODE_TRANSLATION
-    {EINTR, 1223},        // ERROR_CANCELLED
+    {EPERM, ERROR_ACCESS_DENIED},
+    {EACCES, ERROR_ACCESS_DENIED},
+    {EISDIR, ERROR_ACCESS_DENIED},  // a directory opened as a file, as on Windows
+    {EBADF, ERROR_INVALID_HANDLE},
+    {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+    {ENOTDIR, ERROR_PATH_NOT_FOUND},  // a file where a directory should be
+    {EROFS, ERROR_WRITE_PROTECT},
+    {ENOSPC, ERROR_DISK_FULL},
+    {EEXIST, ERROR_ALREADY_EXISTS},
+    {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
+    {EFBIG, ERROR_FILE_TOO_LARGE},  // past the file-size limit
+    {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ETXTBSY, ERROR_SHARING_VIOLATION},
+    {EBUSY, ERROR_BUSY},
+    {EAGAIN, ERROR_BUSY},
+    {EINVAL, ERROR_INVALID_PARAMETER},
+    {EFAULT, ERROR_NOACCESS},
+    {EIO, ERROR_IO_DEVICE},
+    {ENXIO, ERROR_DEV_NOT_EXIST},
+    {ENODEV, ERROR_DEV_NOT_EXIST},
+    {EXDEV, ERROR_NOT_SAME_DEVICE},
+    {ESPIPE, ERROR_SEEK_ON_DEVICE},
+    {EPIPE, ERROR_BROKEN_PIPE},
+    {EMLINK, ERROR_TOO_MANY_LINKS},
+    {ENOTEMPTY, ERROR_DIR_NOT_EMPTY},
+    {ELOOP, ERROR_CANT_RESOLVE_FILENAME},
+    {ENOLCK, ERROR_SHARING_BUFFER_EXCEEDED},
+    {ENOSYS, ERROR_NOT_SUPPORTED},
+    {EOPNOTSUPP, ERROR_NOT_SUPPORTED},
+    {EDQUOT, ERROR_DISK_QUOTA_EXCEEDED},
+    {ETIMEDOUT, ERROR_TIMEOUT},
+    {EDEADLK, ERROR_POSSIBLE_DEADLOCK},
+    {EILSEQ, ERROR_NO_UNICODE_TRANSLATION},
+    {EINTR, ERROR_CANCELLED},
 };
 
 // Whether the directory that would hold path exists.
@@ -88,47 +88,8 @@ DWORD ErrorFromErrno(int error, const char* path) {
     return ERROR_GEN_FAILURE;
 }
 
-DWORD NativePath(LPCWSTR path, char* buffer, std::size_t size) {
-    if (path == nullptr || path[0] == 0) return ERROR_PATH_NOT_FOUND;
-    std::size_t out = 0;
-    for (std::size_t i = 0; path[i] != 0; ++i) {
-        std::uint32_t c = path[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            std::uint32_t low = path[i + 1];
-            if (low < 0xDC00 || low > 0xDFFF) return ERROR_INVALID_NAME;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return ERROR_INVALID_NAME;
-        } else if (c == '\\') {
-            c = '/';
-        }
-        unsigned char bytes[4];
-        std::size_t n;
-        if (c < 0x80) {
-            bytes[0] = static_cast<unsigned char>(c);
-            n = 1;
-        } else if (c < 0x800) {
-            bytes[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
-            bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            n = 2;
-        } else if (c < 0x10000) {
-            bytes[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
-            bytes[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            n = 3;
-        } else {
-            bytes[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
-            bytes[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-            bytes[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            n = 4;
-        }
-        if (out + n + 1 > size) return ERROR_FILENAME_EXCED_RANGE;
-        for (std::size_t k = 0; k < n; ++k) buffer[out++] = static_cast<char>(bytes[k]);
-    }
-    buffer[out] = 0;
-    return ERROR_SUCCESS;
+void SetLastErrorFromErrno(int error, const char* path) {
+    Table().SetLastError(ErrorFromErrno(error, path));
 }
 
 }  // namespace posix

@@ -2,7 +2,7 @@
 // process attach and detach notifications.
 #include <time.h>
 
-#include "library/entry.h"
+#include "entry.h"
 
 namespace {
 

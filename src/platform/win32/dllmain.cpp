@@ -1,7 +1,7 @@
 // The DLL's entry point: the process attach and detach notifications run the library's load-time
 // set-up and its undoing; every notification reports success. Only the shared library has an
 // entry point; in the static build for the tests this object is never linked in.
-#include "library/entry.h"
+#include "entry.h"
 
 // clang-format off
 #define WIN32_LEAN_AND_MEAN

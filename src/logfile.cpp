@@ -1,114 +1,92 @@
 // TQCLogFile_1: construction and copying, configuration (Init, SetHeader, SetFooter), the state
-// queries, and the file cycle: switching, writing, rotating and closing.
+// queries, and the file cycle: switching, writing, rotating and closing. The file format (names,
+// lines, room for a record) comes from scrivlet/format.h, the reporting places from places.h.
 #include "scrivlet/logfile.h"
 
-#include "library/record.h"
+#include "error_info.h"
+#include "places.h"
 #include "platform/platform.h"
 #include "scrivlet/datetime.h"
 #include "scrivlet/folder.h"
+#include "scrivlet/format.h"
 
 namespace os = scrivlet::os;
+namespace format = scrivlet::format;
+using namespace scrivlet::detail;
 
 namespace {
 
 typedef TQCLogFile_1::tagInfoData_1 Info;
+typedef TQCLogFile_1::tagInitData_1 InitData;
 
-// Reporting places of this class.
-enum Location : unsigned int {
-    kFileCountTooSmall = 1,
-    kFileCountTooLarge = 2,
-    kFileSizeTooSmall = 3,
-    kFileSizeTooLarge = 4,
-    kFileNameTooLong = 5,
-    kFolderTooLong = 6,
-    kFooterTooLong = 7,
-    kHeaderTooLong = 8,
-    kOpenFailed = 9,
-    kCloseFailed = 10,
-    kCounterWriteFailed = 11,
-    kCounterWriteIncomplete = 12,
-    kHeaderWriteFailed = 13,
-    kHeaderWriteIncomplete = 14,
-    kFooterWriteFailed = 15,
-    kFooterWriteIncomplete = 16,
-    kRecordTooLarge = 17,
-    kRecordWriteFailed = 18,
-    kRecordWriteIncomplete = 19,
-    kFolderPathTooLong = 20,
-    kFolderNoDrive = 21,
-    kFolderSystemFailure = 22,
-};
+// Elements of a configured header or footer text.
+const std::size_t kLineTextElements = sizeof(InitData::szHeader) / sizeof(TQ_WCHAR);
 
-// Element counts of the text fields of a configuration record and of the object.
-const std::size_t kFileNameElements = 56;
-const std::size_t kFolderElements = 196;
-const std::size_t kLineTextElements = 64;
-const std::size_t kPreparedLineElements = 112;
-const std::size_t kCounterLineElements = 96;
-const std::size_t kFolderFileNameElements = 260;
-
-// Characters of the time stamp in front of every library line.
-const std::size_t kStampLength = 24;
-
-void Fail(Info* info, unsigned int error, unsigned int errorType, Location location,
-          unsigned int value) {
-    scrivlet::RecordFailure(info, TQCLogFile_1::MODULE_LOGFILE, error, errorType, location, value);
+void StoreLogFileFailure(Info* info, unsigned int error, unsigned int error_type,
+                         LogFilePlace place, unsigned int value) {
+    StoreFailure(info, TQCLogFile_1::MODULE_LOGFILE, error, error_type, place, value);
 }
 
-void FailParameter(Info* info, unsigned int reason, Location location, unsigned int value) {
-    Fail(info, reason, TQCLogFile_1::ERRORTYPE_PARAMETER, location, value);
+void StoreParameterFailure(Info* info, unsigned int reason, LogFilePlace place,
+                           unsigned int value) {
+    StoreLogFileFailure(info, reason, TQCLogFile_1::ERRORTYPE_PARAMETER, place, value);
 }
 
-// Writes count bytes with one write-through call and adds what was written to fileBytes. A
-// failed call is recorded at failedAt with the platform's error; a short one at incompleteAt
+// Writes count bytes with one write-through call and adds what was written to file_bytes. A
+// failed call is stored at failed_at with the platform's error; a short one at incomplete_at
 // with the bytes written.
-bool WriteBytes(TQ_HANDLE file, unsigned int& fileBytes, const void* data, unsigned int count,
-                Info* info, Location failedAt, Location incompleteAt) {
+bool WriteBytes(TQ_HANDLE file, unsigned int& file_bytes, const void* data, unsigned int count,
+                Info* info, LogFilePlace failed_at, LogFilePlace incomplete_at) {
     os::DWORD written = 0;
     if (!os::WriteFile(file, data, count, &written, nullptr)) {
-        Fail(info, os::GetLastError(), TQCLogFile_1::ERRORTYPE_SYSTEM, failedAt, 0);
+        StoreLogFileFailure(info, os::GetLastError(), TQCLogFile_1::ERRORTYPE_SYSTEM, failed_at, 0);
         return false;
     }
-    fileBytes += written;
+    file_bytes += written;
     if (written < count) {
-        Fail(info, TQCLogFile_1::REASON_INCOMPLETE_WRITE, TQCLogFile_1::ERRORTYPE_RUNTIME,
-             incompleteAt, written);
+        StoreLogFileFailure(info, TQCLogFile_1::REASON_INCOMPLETE_WRITE,
+                            TQCLogFile_1::ERRORTYPE_RUNTIME, incomplete_at, written);
         return false;
     }
     return true;
 }
 
-// Writes a fresh time stamp followed by a prepared line of length - 24 characters.
-bool WriteStampedLine(TQ_HANDLE file, unsigned int& fileBytes, const TQ_WCHAR* prepared,
-                      unsigned int length, Info* info, Location failedAt, Location incompleteAt) {
-    TQ_WCHAR line[kStampLength + kPreparedLineElements];
+// Writes a fresh time stamp followed by a prepared line; length counts both, in characters.
+template <std::size_t N>
+bool WriteStampedLine(TQ_HANDLE file, unsigned int& file_bytes, const TQ_WCHAR (&prepared)[N],
+                      unsigned int length, Info* info, LogFilePlace failed_at,
+                      LogFilePlace incomplete_at) {
+    TQ_WCHAR line[format::kStampLength + N];
     TQ_DateTime::DateTimeSpaceToString_1(TQ_DateTime::GetLocalDateTime_1(), line);
-    os::wcscpy_s(line + kStampLength, kPreparedLineElements, prepared);
-    return WriteBytes(file, fileBytes, line, length * 2, info, failedAt, incompleteAt);
+    os::wcscpy_s(line + format::kStampLength, N, prepared);
+    return WriteBytes(file, file_bytes, line, length * format::kBytesPerChar, info, failed_at,
+                      incomplete_at);
 }
 
-// Prepares a header or footer line "<text> 1 <number>\r\n"; see SetHeader and SetFooter.
-bool PrepareLine(const TQ_WCHAR* text, unsigned int number, TQ_WCHAR* target,
-                 unsigned int& targetLength, Location tooLongAt, Info* info) {
+// Prepares a header or footer line "<text> 1 <kind>\r\n"; see SetHeader and SetFooter.
+template <std::size_t N>
+bool PrepareLine(const TQ_WCHAR* text, unsigned int kind, TQ_WCHAR (&target)[N],
+                 unsigned int& target_length, LogFilePlace too_long_at, Info* info) {
     const std::size_t length = os::wcsnlen_s(text, kLineTextElements);
     if (length > TQCLogFile_1::LINETEXT_MAX_LENGTH) {
-        FailParameter(info, TQCLogFile_1::REASON_TOO_LONG, tooLongAt,
-                      static_cast<unsigned int>(length));
+        StoreParameterFailure(info, TQCLogFile_1::REASON_TOO_LONG, too_long_at,
+                              static_cast<unsigned int>(length));
         return false;
     }
     if (length == 0) {
         target[0] = 0;
-        targetLength = 0;
+        target_length = 0;
         return true;
     }
-    const int written =
-        os::swprintf_s(target, kPreparedLineElements, TQ_TEXT("%s %u %u\r\n"), text, 1u, number);
-    targetLength = written > 0 ? static_cast<unsigned int>(written) + kStampLength : 0;
+    const int written = os::swprintf_s(target, N, SCRIVLET_WIDE(SCRIVLET_TEXT_LINE_FORMAT), text,
+                                       format::kLineFirstNumber, kind);
+    target_length = written > 0 ? static_cast<unsigned int>(written) + format::kStampLength : 0;
     return true;
 }
 
-void CopyText(TQ_WCHAR* target, const TQ_WCHAR* source, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) target[i] = source[i];
+template <std::size_t N>
+void CopyText(TQ_WCHAR (&target)[N], const TQ_WCHAR (&source)[N]) {
+    for (std::size_t i = 0; i < N; ++i) target[i] = source[i];
 }
 
 }  // namespace
@@ -120,8 +98,8 @@ TQCLogFile_1::TQCLogFile_1()
       m_uiFileNumber(0),
       m_uiFileBytes(0),
       m_uiCounter(1),
-      m_uiFileCount(5),
-      m_uiFileSize(10485760),
+      m_uiFileCount(format::kDefaultFileCount),
+      m_uiFileSize(format::kDefaultFileSize),
       m_uiCounterLength(0),
       m_uiFooterLength(0),
       m_uiHeaderLength(0),
@@ -131,7 +109,7 @@ TQCLogFile_1::TQCLogFile_1()
       m_szFolder(),
       m_szFooter(),
       m_szHeader() {
-    os::wcscpy_s(m_szFileName, kFileNameElements, TQ_TEXT("LogFile_1"));
+    os::wcscpy_s(m_szFileName, Elements(m_szFileName), SCRIVLET_WIDE(SCRIVLET_DEFAULT_NAME));
 }
 
 TQCLogFile_1::TQCLogFile_1(const TQCLogFile_1& other) : m_hFile(TQ_INVALID_HANDLE) {
@@ -157,12 +135,12 @@ TQCLogFile_1& TQCLogFile_1::operator=(const TQCLogFile_1& other) {
     m_uiCounterLength = other.m_uiCounterLength;
     m_uiFooterLength = other.m_uiFooterLength;
     m_uiHeaderLength = other.m_uiHeaderLength;
-    CopyText(m_szCounterLine, other.m_szCounterLine, kCounterLineElements);
-    CopyText(m_szFileName, other.m_szFileName, kFileNameElements);
-    CopyText(m_szFolderFileName, other.m_szFolderFileName, kFolderFileNameElements);
-    CopyText(m_szFolder, other.m_szFolder, kFolderElements);
-    CopyText(m_szFooter, other.m_szFooter, kPreparedLineElements);
-    CopyText(m_szHeader, other.m_szHeader, kPreparedLineElements);
+    CopyText(m_szCounterLine, other.m_szCounterLine);
+    CopyText(m_szFileName, other.m_szFileName);
+    CopyText(m_szFolderFileName, other.m_szFolderFileName);
+    CopyText(m_szFolder, other.m_szFolder);
+    CopyText(m_szFooter, other.m_szFooter);
+    CopyText(m_szHeader, other.m_szHeader);
     return *this;
 }
 
@@ -175,33 +153,33 @@ bool TQCLogFile_1::Init(tagInitData_1* const pInitData, tagInfoData_1* pInfo) {
     const tagInitData_1& data = *pInitData;
 
     if (data.uiFileCount < FILECOUNT_MIN) {
-        FailParameter(pInfo, REASON_TOO_SMALL, kFileCountTooSmall, data.uiFileCount);
+        StoreParameterFailure(pInfo, REASON_TOO_SMALL, kFileCountTooSmall, data.uiFileCount);
         return false;
     }
     if (data.uiFileCount > FILECOUNT_MAX) {
-        FailParameter(pInfo, REASON_TOO_LARGE, kFileCountTooLarge, data.uiFileCount);
+        StoreParameterFailure(pInfo, REASON_TOO_LARGE, kFileCountTooLarge, data.uiFileCount);
         return false;
     }
     if (data.uiFileSize < FILESIZE_MIN) {
-        FailParameter(pInfo, REASON_TOO_SMALL, kFileSizeTooSmall, data.uiFileSize);
+        StoreParameterFailure(pInfo, REASON_TOO_SMALL, kFileSizeTooSmall, data.uiFileSize);
         return false;
     }
     if (data.uiFileSize > FILESIZE_MAX) {
-        FailParameter(pInfo, REASON_TOO_LARGE, kFileSizeTooLarge, data.uiFileSize);
+        StoreParameterFailure(pInfo, REASON_TOO_LARGE, kFileSizeTooLarge, data.uiFileSize);
         return false;
     }
     // Text fields are counted within their arrays: one without a terminating zero counts as
     // its element count, which is too long.
-    const std::size_t name_length = os::wcsnlen_s(data.szFileName, kFileNameElements);
+    const std::size_t name_length = os::wcsnlen_s(data.szFileName, Elements(data.szFileName));
     if (name_length > FILENAME_MAX_LENGTH) {
-        FailParameter(pInfo, REASON_TOO_LONG, kFileNameTooLong,
-                      static_cast<unsigned int>(name_length));
+        StoreParameterFailure(pInfo, REASON_TOO_LONG, kFileNameTooLong,
+                              static_cast<unsigned int>(name_length));
         return false;
     }
-    const std::size_t folder_length = os::wcsnlen_s(data.szFolder, kFolderElements);
+    const std::size_t folder_length = os::wcsnlen_s(data.szFolder, Elements(data.szFolder));
     if (folder_length > FOLDER_MAX_LENGTH) {
-        FailParameter(pInfo, REASON_TOO_LONG, kFolderTooLong,
-                      static_cast<unsigned int>(folder_length));
+        StoreParameterFailure(pInfo, REASON_TOO_LONG, kFolderTooLong,
+                              static_cast<unsigned int>(folder_length));
         return false;
     }
 
@@ -218,7 +196,7 @@ bool TQCLogFile_1::Init(tagInitData_1* const pInitData, tagInfoData_1* pInfo) {
             for (std::size_t i = dot; i < FILENAME_MAX_LENGTH; ++i) m_szFileName[i] = 0;
         }
     }
-    os::wcscpy_s(m_szFolder, kFolderElements, data.szFolder);
+    os::wcscpy_s(m_szFolder, Elements(m_szFolder), data.szFolder);
     if (!SetHeader(data.szHeader, pInfo)) return false;
     if (!SetFooter(data.szFooter, pInfo)) return false;
     // Read as a byte: a record filled from raw bytes may hold any value there.
@@ -227,11 +205,13 @@ bool TQCLogFile_1::Init(tagInitData_1* const pInitData, tagInfoData_1* pInfo) {
 }
 
 bool TQCLogFile_1::SetHeader(const TQ_WCHAR* pszHeader, tagInfoData_1* pInfo) {
-    return PrepareLine(pszHeader, 2, m_szHeader, m_uiHeaderLength, kHeaderTooLong, pInfo);
+    return PrepareLine(pszHeader, format::kHeaderLine, m_szHeader, m_uiHeaderLength, kHeaderTooLong,
+                       pInfo);
 }
 
 bool TQCLogFile_1::SetFooter(const TQ_WCHAR* pszFooter, tagInfoData_1* pInfo) {
-    return PrepareLine(pszFooter, 3, m_szFooter, m_uiFooterLength, kFooterTooLong, pInfo);
+    return PrepareLine(pszFooter, format::kFooterLine, m_szFooter, m_uiFooterLength, kFooterTooLong,
+                       pInfo);
 }
 
 bool TQCLogFile_1::GetData(tagChangeData_1* const pChangeData, tagInfoData_1* /*pInfo*/) {
@@ -267,16 +247,15 @@ bool TQCLogFile_1::Switch(bool bOn, tagInfoData_1* pInfo) {
 
 bool TQCLogFile_1::Write(const void* pData, unsigned int uiCount, tagInfoData_1* pInfo) {
     if (!m_bSwitchedOn) return true;
-    // The largest record an empty file can take next to its counter, header and footer lines.
     const unsigned int room =
-        m_uiFileSize - 2 * (m_uiCounterLength + m_uiFooterLength + m_uiHeaderLength);
+        format::RecordRoom(m_uiFileSize, m_uiCounterLength, m_uiHeaderLength, m_uiFooterLength);
     if (uiCount > room) {
-        FailParameter(pInfo, REASON_NO_ROOM, kRecordTooLarge, room);
+        StoreParameterFailure(pInfo, REASON_NO_ROOM, kRecordTooLarge, room);
         return false;
     }
     // The footer must still fit behind the record; otherwise move on to the next file first,
     // through the virtual Switch so that a derived class's locking applies.
-    if (m_uiFileBytes + uiCount > m_uiFileSize - 2 * m_uiFooterLength) {
+    if (!format::FitsBeforeFooter(m_uiFileBytes, uiCount, m_uiFileSize, m_uiFooterLength)) {
         if (!Switch(false, pInfo)) return false;
         if (!Switch(true, pInfo)) return false;
     }
@@ -301,13 +280,13 @@ bool TQCLogFile_1::CreateFolder(tagInfoData_1* pInfo) {
         case TQ_Folder::FOLDER_ONLY_BACKSLASHES:
             return true;
         case TQ_Folder::FOLDER_TOO_LONG:
-            FailParameter(pInfo, REASON_TOO_LONG, kFolderPathTooLong, value);
+            StoreParameterFailure(pInfo, REASON_TOO_LONG, kFolderPathTooLong, value);
             return false;
         case TQ_Folder::FOLDER_NO_DRIVE:
-            FailParameter(pInfo, REASON_NO_DRIVE, kFolderNoDrive, 0);
+            StoreParameterFailure(pInfo, REASON_NO_DRIVE, kFolderNoDrive, 0);
             return false;
         default:  // creation or query failed: the value is the platform's error code
-            Fail(pInfo, value, ERRORTYPE_SYSTEM, kFolderSystemFailure, 0);
+            StoreLogFileFailure(pInfo, value, ERRORTYPE_SYSTEM, kFolderSystemFailure, 0);
             return false;
     }
 }
@@ -318,13 +297,16 @@ void TQCLogFile_1::SetFileNumber() {
 }
 
 void TQCLogFile_1::CreateFileName() {
-    // The separator is inserted even behind a folder that ends in a backslash.
+    // The separator is inserted even behind a folder that ends in one.
     if (m_szFolder[0] != 0) {
-        os::swprintf_s(m_szFolderFileName, kFolderFileNameElements, TQ_TEXT("%s\\%s_%04u.log"),
-                       m_szFolder, m_szFileName, m_uiFileNumber);
+        os::swprintf_s(
+            m_szFolderFileName, Elements(m_szFolderFileName),
+            SCRIVLET_WIDE("%s" SCRIVLET_FOLDER_SEPARATOR "%s" SCRIVLET_FILE_NUMBER_FORMAT),
+            m_szFolder, m_szFileName, m_uiFileNumber);
     } else {
-        os::swprintf_s(m_szFolderFileName, kFolderFileNameElements, TQ_TEXT("%s_%04u.log"),
-                       m_szFileName, m_uiFileNumber);
+        os::swprintf_s(m_szFolderFileName, Elements(m_szFolderFileName),
+                       SCRIVLET_WIDE("%s" SCRIVLET_FILE_NUMBER_FORMAT), m_szFileName,
+                       m_uiFileNumber);
     }
 }
 
@@ -333,12 +315,12 @@ bool TQCLogFile_1::Open(tagInfoData_1* pInfo) {
                               os::FILE_SHARE_READ, nullptr, os::CREATE_ALWAYS,
                               os::FILE_ATTRIBUTE_NORMAL | os::FILE_FLAG_WRITE_THROUGH, nullptr);
     if (m_hFile == TQ_INVALID_HANDLE) {
-        Fail(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kOpenFailed, 0);
+        StoreLogFileFailure(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kOpenFailed, 0);
         return false;
     }
     // Replacing an existing file is the normal case, not a failure: clear what it left behind.
     // A successful open leaves the error record alone.
-    if (os::GetLastError() == os::ERROR_ALREADY_EXISTS) os::SetLastError(0);
+    if (os::GetLastError() == os::ERROR_ALREADY_EXISTS) os::SetLastError(os::ERROR_SUCCESS);
     if (!WriteCounter(pInfo)) return false;
     return WriteHeader(pInfo);
 }
@@ -346,14 +328,17 @@ bool TQCLogFile_1::Open(tagInfoData_1* pInfo) {
 bool TQCLogFile_1::WriteCounter(tagInfoData_1* pInfo) {
     if (!m_bSwitchedOn || !m_bCounter) return true;
     TQ_DateTime::DateTimeSpaceToString_1(TQ_DateTime::GetLocalDateTime_1(), m_szCounterLine);
-    os::swprintf_s(m_szCounterLine + kStampLength, kCounterLineElements - kStampLength,
-                   TQ_TEXT("%u %u %u\r\n"), m_uiCounter, 1u, 1u);
+    os::swprintf_s(m_szCounterLine + format::kStampLength,
+                   Elements(m_szCounterLine) - format::kStampLength,
+                   SCRIVLET_WIDE(SCRIVLET_COUNTER_LINE_FORMAT), m_uiCounter,
+                   format::kLineFirstNumber, format::kCounterLine);
     m_uiCounterLength =
-        static_cast<unsigned int>(os::wcsnlen_s(m_szCounterLine, kCounterLineElements));
+        static_cast<unsigned int>(os::wcsnlen_s(m_szCounterLine, Elements(m_szCounterLine)));
     // The counter moves on whether or not the line reaches the file.
-    m_uiCounter = m_uiCounter == 0xFFFFFFFFu ? 1 : m_uiCounter + 1;
-    return WriteBytes(m_hFile, m_uiFileBytes, m_szCounterLine, m_uiCounterLength * 2, pInfo,
-                      kCounterWriteFailed, kCounterWriteIncomplete);
+    m_uiCounter = format::NextCounter(m_uiCounter);
+    return WriteBytes(m_hFile, m_uiFileBytes, m_szCounterLine,
+                      m_uiCounterLength * format::kBytesPerChar, pInfo, kCounterWriteFailed,
+                      kCounterWriteIncomplete);
 }
 
 bool TQCLogFile_1::WriteHeader(tagInfoData_1* pInfo) {
@@ -372,8 +357,8 @@ bool TQCLogFile_1::Close(tagInfoData_1* pInfo) {
     if (m_hFile == TQ_INVALID_HANDLE) return true;
     bool result = WriteFooter(pInfo);
     if (!os::CloseHandle(m_hFile)) {
-        Fail(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kCloseFailed,
-             scrivlet::HandleValue(m_hFile));
+        StoreLogFileFailure(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kCloseFailed,
+                            HandleValue(m_hFile));
         result = false;
     }
     m_hFile = TQ_INVALID_HANDLE;

@@ -1,6 +1,6 @@
 // Module entry: the allocation-failure handler kept from load to unload (the library's only
 // global state), and the interface version.
-#include "library/entry.h"
+#include "entry.h"
 
 #include "platform/platform.h"
 #include "scrivlet/version.h"

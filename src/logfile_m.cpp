@@ -5,63 +5,66 @@
 // mutex the thread already owns and gets it at once.
 #include "scrivlet/logfile_m.h"
 
-#include "library/record.h"
+#include "error_info.h"
+#include "places.h"
 #include "platform/platform.h"
 
 namespace os = scrivlet::os;
+using namespace scrivlet::detail;
 
 namespace {
 
 typedef TQCLogFile_1::tagInfoData_1 Info;
 
-// Reporting places of this class. Each guarded operation has four in a row: release failed,
-// wait abandoned, wait timed out, wait failed.
-enum Location : unsigned int {
-    kMutexNotCreated = 1,
-    kInitRelease = 2,
-    kExitRelease = 3,
-    kExitMutexNotClosed = 7,
-    kSwitchRelease = 8,
-    kWriteRelease = 12,
-    kGetDataRelease = 16,
-    kGetFolderFileNameRelease = 20,
+// The four places of one guarded call.
+struct CallPlaces {
+    GuardedPlace release_failed, abandoned, timed_out, wait_failed;
 };
 
-void Fail(Info* info, unsigned int error, unsigned int errorType, unsigned int location,
-          unsigned int value) {
-    scrivlet::RecordFailure(info, TQCLogFile_1::MODULE_LOGFILE_M, error, errorType, location,
-                            value);
+#define SCRIVLET_CALL_PLACES(Call)                                                         \
+    CallPlaces {                                                                           \
+        k##Call##ReleaseFailed, k##Call##Abandoned, k##Call##TimedOut, k##Call##WaitFailed \
+    }
+const CallPlaces kExitPlaces = SCRIVLET_CALL_PLACES(Exit);
+const CallPlaces kSwitchPlaces = SCRIVLET_CALL_PLACES(Switch);
+const CallPlaces kWritePlaces = SCRIVLET_CALL_PLACES(Write);
+const CallPlaces kGetDataPlaces = SCRIVLET_CALL_PLACES(GetData);
+const CallPlaces kGetFolderFileNamePlaces = SCRIVLET_CALL_PLACES(GetFolderFileName);
+#undef SCRIVLET_CALL_PLACES
+
+void StoreGuardedFailure(Info* info, unsigned int error, unsigned int error_type,
+                         GuardedPlace place, unsigned int value) {
+    StoreFailure(info, TQCLogFile_1::MODULE_LOGFILE_M, error, error_type, place, value);
 }
 
-// Waits on the mutex. Returns true when the calling thread owns it. Otherwise records the
-// outcome at the place that follows releaseAt for it and returns false without owning the
-// mutex: an abandoned mutex that the wait handed over is released at once, so that the next
-// caller finds it in order.
-bool Lock(TQ_HANDLE mutex, unsigned int timeout, unsigned int releaseAt, Info* info) {
-    const os::DWORD outcome = os::WaitForSingleObject(mutex, timeout);
-    switch (outcome) {
+// Waits on the mutex. Returns true when the calling thread owns it. Otherwise stores the
+// outcome at its place and returns false without owning the mutex: an abandoned mutex that the
+// wait handed over is released at once, so that the next caller finds it in order.
+bool Lock(TQ_HANDLE mutex, unsigned int timeout, const CallPlaces& places, Info* info) {
+    switch (os::WaitForSingleObject(mutex, timeout)) {
         case os::WAIT_OBJECT_0:
             return true;
         case os::WAIT_ABANDONED:
-            Fail(info, TQCLogFile_1::REASON_WAIT_ABANDONED, TQCLogFile_1::ERRORTYPE_RUNTIME,
-                 releaseAt + 1, 0);
+            StoreGuardedFailure(info, TQCLogFile_1::REASON_WAIT_ABANDONED,
+                                TQCLogFile_1::ERRORTYPE_RUNTIME, places.abandoned, 0);
             os::ReleaseMutex(mutex);
             return false;
         case os::WAIT_TIMEOUT:
-            Fail(info, TQCLogFile_1::REASON_WAIT_TIMEOUT, TQCLogFile_1::ERRORTYPE_RUNTIME,
-                 releaseAt + 2, 0);
+            StoreGuardedFailure(info, TQCLogFile_1::REASON_WAIT_TIMEOUT,
+                                TQCLogFile_1::ERRORTYPE_RUNTIME, places.timed_out, 0);
             return false;
         default:
-            Fail(info, os::GetLastError(), TQCLogFile_1::ERRORTYPE_SYSTEM, releaseAt + 3, 0);
+            StoreGuardedFailure(info, os::GetLastError(), TQCLogFile_1::ERRORTYPE_SYSTEM,
+                                places.wait_failed, 0);
             return false;
     }
 }
 
-// Gives up one level of ownership; records a refusal at releaseAt.
-bool Unlock(TQ_HANDLE mutex, unsigned int releaseAt, Info* info) {
+// Gives up one level of ownership; stores a refusal at release_failed.
+bool Unlock(TQ_HANDLE mutex, GuardedPlace release_failed, Info* info) {
     if (os::ReleaseMutex(mutex)) return true;
-    Fail(info, os::GetLastError(), TQCLogFile_1::ERRORTYPE_SYSTEM, releaseAt,
-         scrivlet::HandleValue(mutex));
+    StoreGuardedFailure(info, os::GetLastError(), TQCLogFile_1::ERRORTYPE_SYSTEM, release_failed,
+                        HandleValue(mutex));
     return false;
 }
 
@@ -107,25 +110,25 @@ bool TQCLogFileM_1::Init(tagInitData_1* const pInitData, tagInfoData_1* pInfo) {
     // picks up the new handle waits until the configuration is complete.
     m_hMutex = os::CreateMutexW(nullptr, os::TRUE, nullptr);
     if (m_hMutex == nullptr) {
-        Fail(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kMutexNotCreated, 0);
+        StoreGuardedFailure(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kMutexNotCreated, 0);
         return false;
     }
     const bool result = TQCLogFile_1::Init(pInitData, pInfo);
-    if (!Unlock(m_hMutex, kInitRelease, pInfo)) return false;
+    if (!Unlock(m_hMutex, kInitReleaseFailed, pInfo)) return false;
     return result;
 }
 
 bool TQCLogFileM_1::Exit(tagInfoData_1* pInfo) {
     if (m_hMutex == nullptr) return true;
     bool result = false;
-    if (Lock(m_hMutex, m_uiTimeout, kExitRelease, pInfo)) {
+    if (Lock(m_hMutex, m_uiTimeout, kExitPlaces, pInfo)) {
         result = Close(pInfo);
-        if (!Unlock(m_hMutex, kExitRelease, pInfo)) result = false;
+        if (!Unlock(m_hMutex, kExitReleaseFailed, pInfo)) result = false;
     }
     // The mutex goes whatever the wait gave; after a failed wait the file stays open.
     if (!os::CloseHandle(m_hMutex)) {
-        Fail(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kExitMutexNotClosed,
-             scrivlet::HandleValue(m_hMutex));
+        StoreGuardedFailure(pInfo, os::GetLastError(), ERRORTYPE_SYSTEM, kExitMutexNotClosed,
+                            HandleValue(m_hMutex));
         result = false;
     }
     m_hMutex = nullptr;
@@ -133,25 +136,25 @@ bool TQCLogFileM_1::Exit(tagInfoData_1* pInfo) {
 }
 
 bool TQCLogFileM_1::GetData(tagChangeData_1* const pChangeData, tagInfoData_1* pInfo) {
-    if (!Lock(m_hMutex, m_uiTimeout, kGetDataRelease, pInfo)) return false;
+    if (!Lock(m_hMutex, m_uiTimeout, kGetDataPlaces, pInfo)) return false;
     if (pChangeData != nullptr) {
         pChangeData->bSwitchedOn = m_bSwitchedOn;
         pChangeData->pszFolderFileName = m_szFolderFileName;
     }
-    return Unlock(m_hMutex, kGetDataRelease, pInfo);
+    return Unlock(m_hMutex, kGetDataReleaseFailed, pInfo);
 }
 
 bool TQCLogFileM_1::GetFolderFileName(tagChangeData_1* const pChangeData, tagInfoData_1* pInfo) {
-    if (!Lock(m_hMutex, m_uiTimeout, kGetFolderFileNameRelease, pInfo)) return false;
+    if (!Lock(m_hMutex, m_uiTimeout, kGetFolderFileNamePlaces, pInfo)) return false;
     if (pChangeData != nullptr) pChangeData->pszFolderFileName = m_szFolderFileName;
-    return Unlock(m_hMutex, kGetFolderFileNameRelease, pInfo);
+    return Unlock(m_hMutex, kGetFolderFileNameReleaseFailed, pInfo);
 }
 
 bool TQCLogFileM_1::CopyFolderFileName(TQ_WCHAR (&szFolderFileName)[260], tagInfoData_1* pInfo) {
-    if (!Lock(m_hMutex, m_uiTimeout, kGetFolderFileNameRelease, pInfo)) return false;
+    if (!Lock(m_hMutex, m_uiTimeout, kGetFolderFileNamePlaces, pInfo)) return false;
     // Both arrays hold 260 elements and the path always ends within them: the copy fits.
-    os::wcscpy_s(szFolderFileName, 260, m_szFolderFileName);
-    return Unlock(m_hMutex, kGetFolderFileNameRelease, pInfo);
+    os::wcscpy_s(szFolderFileName, Elements(szFolderFileName), m_szFolderFileName);
+    return Unlock(m_hMutex, kGetFolderFileNameReleaseFailed, pInfo);
 }
 
 void TQCLogFileM_1::ShutDown() {
@@ -163,15 +166,15 @@ void TQCLogFileM_1::ShutDown() {
 }
 
 bool TQCLogFileM_1::Switch(bool bOn, tagInfoData_1* pInfo) {
-    if (!Lock(m_hMutex, m_uiTimeout, kSwitchRelease, pInfo)) return false;
+    if (!Lock(m_hMutex, m_uiTimeout, kSwitchPlaces, pInfo)) return false;
     const bool result = TQCLogFile_1::Switch(bOn, pInfo);
-    if (!Unlock(m_hMutex, kSwitchRelease, pInfo)) return false;
+    if (!Unlock(m_hMutex, kSwitchReleaseFailed, pInfo)) return false;
     return result;
 }
 
 bool TQCLogFileM_1::Write(const void* pData, unsigned int uiCount, tagInfoData_1* pInfo) {
-    if (!Lock(m_hMutex, m_uiTimeout, kWriteRelease, pInfo)) return false;
+    if (!Lock(m_hMutex, m_uiTimeout, kWritePlaces, pInfo)) return false;
     const bool result = TQCLogFile_1::Write(pData, uiCount, pInfo);
-    if (!Unlock(m_hMutex, kWriteRelease, pInfo)) return false;
+    if (!Unlock(m_hMutex, kWriteReleaseFailed, pInfo)) return false;
     return result;
 }

@@ -1,0 +1,78 @@
+// The runtime operations on Windows: the clock and local time of the C runtime (msvcrt), and its
+// allocation-failure handler functions.
+#include "platform/platform.h"
+
+// clang-format off
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <sys/timeb.h>
+#include <time.h>
+
+// clang-format on
+
+namespace scrivlet {
+namespace os {
+
+int native::_ftime64_s(TIMEB64* timeptr) {
+    if (timeptr == nullptr) return kRuntimeEinval;
+    struct __timeb64 reading;
+    const errno_t result = ::_ftime64_s(&reading);
+    if (result != 0) return result;
+    timeptr->time = static_cast<std::int64_t>(reading.time);
+    timeptr->millitm = static_cast<std::uint16_t>(reading.millitm);
+    timeptr->timezone = static_cast<std::int16_t>(reading.timezone);
+    timeptr->dstflag = static_cast<std::int16_t>(reading.dstflag);
+    return 0;
+}
+
+int native::_localtime64_s(TM* tmDest, const std::int64_t* sourceTime) {
+    if (tmDest == nullptr || sourceTime == nullptr) return kRuntimeEinval;
+    const __time64_t seconds = static_cast<__time64_t>(*sourceTime);
+    struct tm local;
+    const errno_t result = ::_localtime64_s(&local, &seconds);
+    if (result != 0) return result;
+    CopyCalendar(local, tmDest);
+    return 0;
+}
+
+namespace {
+
+// The allocation-failure handler functions of msvcrt.dll, the runtime that the host and this
+// library share. MinGW's import libraries do not offer them under names a GCC-built caller can
+// link: msvcrt exports _set_new_handler only under its MSVC C++ name, and the 32-bit import
+// library lists neither function. They are therefore looked up in the loaded msvcrt.dll (which
+// this library imports, so it is loaded before the entry point runs; GetModuleHandleW and
+// GetProcAddress are safe there). Where a function is missing, setting it is skipped.
+#if defined(_WIN64)
+const char kSetNewHandlerName[] = "?_set_new_handler@@YAP6AH_K@ZP6AH0@Z@Z";
+#else
+const char kSetNewHandlerName[] = "?_set_new_handler@@YAP6AHI@ZP6AHI@Z@Z";
+#endif
+
+typedef NewHandler(__cdecl* SetNewHandlerFunction)(NewHandler);
+typedef int(__cdecl* SetNewModeFunction)(int);
+
+FARPROC RuntimeFunction(const char* name) {
+    const HMODULE runtime = ::GetModuleHandleW(L"msvcrt.dll");
+    return runtime == nullptr ? nullptr : ::GetProcAddress(runtime, name);
+}
+
+}  // namespace
+
+NewHandler _set_new_handler(NewHandler handler) {
+    const FARPROC function = RuntimeFunction(kSetNewHandlerName);
+    if (function == nullptr) return nullptr;
+    return reinterpret_cast<SetNewHandlerFunction>(reinterpret_cast<void*>(function))(handler);
+}
+
+int _set_new_mode(int mode) {
+    const FARPROC function = RuntimeFunction("_set_new_mode");
+    if (function == nullptr) return 0;
+    return reinterpret_cast<SetNewModeFunction>(reinterpret_cast<void*>(function))(mode);
+}
+
+}  // namespace os
+}  // namespace scrivlet
