@@ -8,17 +8,17 @@
 #include "files.h"
 #include "runs.h"
 
-namespace bench {
+namespace scrivlet::bench {
 
-void DurableWriteCase(const Settings& s, Table& table) {
-    const std::string lib_folder = s.work + "/lib";
-    const std::string raw_folder = s.work + "/raw";
+void DurableWriteCase(const Settings& settings, Table& table) {
+    const std::string lib_folder = settings.work + "/lib";
+    const std::string raw_folder = settings.work + "/raw";
     const Shape shape = LibraryShape(lib_folder, kFileSize, kFileCount);
     for (unsigned int size : kRecordSizes) {
         const std::vector<char> record = MakeRecord(size);
         Side lib, raw;
-        AlternateWrites(s.rounds, lib_folder, raw_folder, shape, record, s.durable_records, lib,
-                        raw);
+        AlternateWrites(settings.rounds, lib_folder, raw_folder, shape, record,
+                        settings.durable_records, lib, raw);
         const std::string name = "1 durable " + SizeName(size);
         const double ratio = PairedRatio(lib.figures, raw.figures);
         table.Add(Row{name + ": records/s", Grouped(Median(lib.figures)),
@@ -30,4 +30,4 @@ void DurableWriteCase(const Settings& s, Table& table) {
     RemoveFolder(raw_folder);
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

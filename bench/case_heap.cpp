@@ -13,7 +13,7 @@
 #include "peer_spdlog.h"
 #endif
 
-namespace bench {
+namespace scrivlet::bench {
 namespace {
 
 // Allocations per Write and per rotation of one writer: small files, so that many Writes
@@ -79,9 +79,9 @@ void HeapPeer(const std::string& folder, unsigned int size, HeapCount& heap) {
 
 }  // namespace
 
-void HeapCase(const Settings& s, Table& table, std::uint64_t guarded_allocations,
+void HeapCase(const Settings& settings, Table& table, std::uint64_t guarded_allocations,
               std::uint64_t guarded_writes) {
-    const std::string folder = s.shm + "/heap";
+    const std::string folder = settings.shm + "/heap";
     HeapCount lib_rotation, guarded_rotation, peer_rotation;
     for (unsigned int size : kRecordSizes) {
         HeapCount lib, guarded, peer;
@@ -120,4 +120,4 @@ void HeapCase(const Settings& s, Table& table, std::uint64_t guarded_allocations
     RemoveFolder(folder);
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -11,7 +11,7 @@
 #include "peer_spdlog.h"
 #include "runs.h"
 
-namespace bench {
+namespace scrivlet::bench {
 namespace {
 
 // One timed run of count records through spdlog.
@@ -36,25 +36,25 @@ void RunPeer(const std::string& folder, const std::vector<char>& record, unsigne
 
 }  // namespace
 
-void PeerCase(const Settings& s, Table& table) {
-    const std::string lib_folder = s.work + "/lib";
-    const std::string flush_folder = s.work + "/spdlog-flush";
-    const std::string sync_folder = s.work + "/spdlog-sync";
+void PeerCase(const Settings& settings, Table& table) {
+    const std::string lib_folder = settings.work + "/lib";
+    const std::string flush_folder = settings.work + "/spdlog-flush";
+    const std::string sync_folder = settings.work + "/spdlog-sync";
     for (unsigned int size : kRecordSizes) {
         const std::vector<char> record = MakeRecord(size);
         Side lib, flush, sync;
-        for (int round = 0; round < s.rounds; ++round) {
+        for (int round = 0; round < settings.rounds; ++round) {
             // Each of the three goes first, second and third in turn.
             for (int k = 0; k < 3; ++k) {
                 switch ((round + k) % 3) {
                     case 0:
-                        RunLibrary(lib_folder, record, s.peer_records, lib);
+                        RunLibrary(lib_folder, record, settings.peer_records, lib);
                         break;
                     case 1:
-                        RunPeer(flush_folder, record, s.peer_records, false, flush);
+                        RunPeer(flush_folder, record, settings.peer_records, false, flush);
                         break;
                     default:
-                        RunPeer(sync_folder, record, s.peer_records, true, sync);
+                        RunPeer(sync_folder, record, settings.peer_records, true, sync);
                         break;
                 }
             }
@@ -75,4 +75,4 @@ void PeerCase(const Settings& s, Table& table) {
     RemoveFolder(flush_folder);
     RemoveFolder(sync_folder);
 }
-}  // namespace bench
+}  // namespace scrivlet::bench

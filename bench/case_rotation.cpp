@@ -13,20 +13,25 @@
 #include "files.h"
 #include "runs.h"
 
-namespace bench {
+namespace scrivlet::bench {
+namespace {
 
-void RotationCase(const Settings& s, const std::string& root, bool durable, Table& table) {
+// A ring of four files: each rotation replaces a file that holds data.
+const unsigned int kRotationFileCount = 4;
+
+}  // namespace
+
+void RotationCase(const Settings& settings, const std::string& root, bool durable, Table& table) {
     const std::string lib_folder = root + "/lib";
     const std::string raw_folder = root + "/raw";
-    const unsigned int file_count = 4;
-    const Shape shape = LibraryShape(lib_folder, kFileSize, file_count);
+    const Shape shape = LibraryShape(lib_folder, kFileSize, kRotationFileCount);
     const std::vector<char> fill = MakeRecord(65536);
-    const unsigned int rotations = durable ? s.durable_rotations : s.shm_rotations;
+    const unsigned int rotations = durable ? settings.durable_rotations : settings.shm_rotations;
     Side lib, raw;
     auto run_lib = [&]() {
         Prepare(lib_folder);
         Lib log;
-        log.Start(lib_folder, kFileSize, file_count);
+        log.Start(lib_folder, kFileSize, kRotationFileCount);
         Latencies times;
         times.Reserve(rotations);
         for (unsigned int i = 0; i < rotations; ++i) {
@@ -58,7 +63,7 @@ void RotationCase(const Settings& s, const std::string& root, bool durable, Tabl
         raw.figures.push_back(times.PercentileUs(50));
         raw.latencies.Append(times);
     };
-    for (int round = 0; round < s.rounds; ++round) {
+    for (int round = 0; round < settings.rounds; ++round) {
         if (round % 2 == 0) {
             run_lib();
             run_raw();
@@ -79,4 +84,4 @@ void RotationCase(const Settings& s, const std::string& root, bool durable, Tabl
     RemoveFolder(raw_folder);
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -9,16 +9,17 @@
 #include "files.h"
 #include "runs.h"
 
-namespace bench {
+namespace scrivlet::bench {
 
-void ShmWriteCase(const Settings& s, Table& table) {
-    const std::string lib_folder = s.shm + "/lib";
-    const std::string raw_folder = s.shm + "/raw";
+void ShmWriteCase(const Settings& settings, Table& table) {
+    const std::string lib_folder = settings.shm + "/lib";
+    const std::string raw_folder = settings.shm + "/raw";
     const Shape shape = LibraryShape(lib_folder, kFileSize, kFileCount);
     for (unsigned int size : kRecordSizes) {
         const std::vector<char> record = MakeRecord(size);
         Side lib, raw;
-        AlternateWrites(s.rounds, lib_folder, raw_folder, shape, record, s.shm_records, lib, raw);
+        AlternateWrites(settings.rounds, lib_folder, raw_folder, shape, record,
+                        settings.shm_records, lib, raw);
         const std::string name = "2 /dev/shm " + SizeName(size);
         // Per-Write time: the inverse of the rate of each run.
         std::vector<double> lib_us, raw_us;
@@ -33,19 +34,20 @@ void ShmWriteCase(const Settings& s, Table& table) {
     RemoveFolder(lib_folder);
     RemoveFolder(raw_folder);
 
-    if (!s.have_instructions) {
+    if (!settings.have_instructions) {
         table.Add(
             Row{"2 /dev/shm 512 B: instructions per Write", "not measured", "-", "-", "-", "-"});
         return;
     }
     table.Add(Row{"2 /dev/shm 512 B: instructions per Write (callgrind, user space)",
-                  Grouped(s.instructions_lib), Grouped(s.instructions_raw) + " raw",
-                  Fixed(s.instructions_lib / s.instructions_raw, 2), "-", "-"});
-    if (s.instructions_guarded > 0) {
-        table.Add(Row{"2 /dev/shm 512 B: instructions per TQCLogFileM_1::Write",
-                      Grouped(s.instructions_guarded), Grouped(s.instructions_raw) + " raw",
-                      Fixed(s.instructions_guarded / s.instructions_raw, 2), "-", "-"});
+                  Grouped(settings.instructions_lib), Grouped(settings.instructions_raw) + " raw",
+                  Fixed(settings.instructions_lib / settings.instructions_raw, 2), "-", "-"});
+    if (settings.instructions_guarded > 0) {
+        table.Add(
+            Row{"2 /dev/shm 512 B: instructions per TQCLogFileM_1::Write",
+                Grouped(settings.instructions_guarded), Grouped(settings.instructions_raw) + " raw",
+                Fixed(settings.instructions_guarded / settings.instructions_raw, 2), "-", "-"});
     }
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -14,8 +14,11 @@
 #include "files.h"
 #include "runs.h"
 
-namespace bench {
+namespace scrivlet::bench {
 namespace {
+
+// The numbers of threads that share the guarded object, one row each.
+const unsigned int kThreadCounts[] = {1, 2, 4, 8};
 
 // One run of the guarded class with threads threads sharing one object, count records in all.
 // Gives the aggregate rate; adds every Write's latency; counts the allocations of the Writes.
@@ -61,22 +64,22 @@ double RunThreads(const std::string& folder, const std::vector<char>& record, un
 
 }  // namespace
 
-void ThreadCase(const Settings& s, const std::string& root, bool durable, Table& table,
+void ThreadCase(const Settings& settings, const std::string& root, bool durable, Table& table,
                 std::uint64_t& guarded_allocations, std::uint64_t& guarded_writes) {
     const std::string lib_folder = root + "/libm";
     const std::string raw_folder = root + "/raw";
     const Shape shape = LibraryShape(lib_folder, kFileSize, kFileCount);
     const std::vector<char> record = MakeRecord(512);
-    const unsigned int count = durable ? s.durable_thread_records : s.shm_thread_records;
-    const unsigned int thread_counts[] = {1, 2, 4, 8};
+    const unsigned int count =
+        durable ? settings.durable_thread_records : settings.shm_thread_records;
     Side raw;
     Side guarded[4];
-    for (int round = 0; round < s.thread_rounds; ++round) {
+    for (int round = 0; round < settings.thread_rounds; ++round) {
         const bool raw_first = round % 2 == 0;
         if (raw_first) RunRaw(raw_folder, shape, record, count, raw);
         for (int k = 0; k < 4; ++k) {
             const int i = raw_first ? k : 3 - k;
-            guarded[i].figures.push_back(RunThreads(lib_folder, record, count, thread_counts[i],
+            guarded[i].figures.push_back(RunThreads(lib_folder, record, count, kThreadCounts[i],
                                                     guarded[i].latencies, guarded_allocations));
             guarded_writes += count;
         }
@@ -87,8 +90,8 @@ void ThreadCase(const Settings& s, const std::string& root, bool durable, Table&
     for (int i = 0; i < 4; ++i) {
         const double ratio = PairedRatio(guarded[i].figures, raw.figures);
         const std::string name = std::string(durable ? "4 durable" : "4 /dev/shm") +
-                                 " 512 B TQCLogFileM_1 " + std::to_string(thread_counts[i]) +
-                                 (thread_counts[i] == 1 ? " thread" : " threads") +
+                                 " 512 B TQCLogFileM_1 " + std::to_string(kThreadCounts[i]) +
+                                 (kThreadCounts[i] == 1 ? " thread" : " threads") +
                                  ": records/s (p99 us)";
         const int decimals = durable ? 0 : 1;
         table.Add(Row{name,
@@ -101,4 +104,4 @@ void ThreadCase(const Settings& s, const std::string& root, bool durable, Table&
     RemoveFolder(raw_folder);
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

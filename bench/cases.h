@@ -11,7 +11,7 @@
 
 #include "measure.h"
 
-namespace bench {
+namespace scrivlet::bench {
 
 struct Settings {
     std::string work;
@@ -38,37 +38,37 @@ struct Settings {
 
 // Sets the record and rotation counts of the runs on the working file system so that each run
 // takes about run_seconds, from a short raw probe of the storage, and prints what it found.
-void ProbeStorage(Settings& s);
+void ProbeStorage(Settings& settings);
 
 // Case 1: Write's records/s and latency against the raw loop on the working file system.
-void DurableWriteCase(const Settings& s, Table& table);
+void DurableWriteCase(const Settings& settings, Table& table);
 
 // Case 2: Write's time and latency against the raw loop on the RAM file system, and the
 // instructions per Write when the settings carry them.
-void ShmWriteCase(const Settings& s, Table& table);
+void ShmWriteCase(const Settings& settings, Table& table);
 
 // Case 3: one rotation against the raw ring's, in root (durable: the working file system).
-void RotationCase(const Settings& s, const std::string& root, bool durable, Table& table);
+void RotationCase(const Settings& settings, const std::string& root, bool durable, Table& table);
 
 // Case 4: the guarded class with 1, 2, 4 and 8 threads against one thread of raw writes, in root.
 // Adds the allocations made during the guarded Writes and the number of those Writes.
-void ThreadCase(const Settings& s, const std::string& root, bool durable, Table& table,
+void ThreadCase(const Settings& settings, const std::string& root, bool durable, Table& table,
                 std::uint64_t& guarded_allocations, std::uint64_t& guarded_writes);
 
 #if defined(SCRIVLET_BENCH_SPDLOG)
 // Case 5: the library against spdlog's rotating sink on the working file system.
-void PeerCase(const Settings& s, Table& table);
+void PeerCase(const Settings& settings, Table& table);
 #endif
 
 // Case 6: heap allocations per Write and per rotation; the thread case's allocations are
 // reported here too.
-void HeapCase(const Settings& s, Table& table, std::uint64_t guarded_allocations,
+void HeapCase(const Settings& settings, Table& table, std::uint64_t guarded_allocations,
               std::uint64_t guarded_writes);
 
 // The table command: prints the machine's folders and the peer, probes the storage, runs the
-// cases that s.only names (all when empty) and prints the table. 0 when the library and the raw
-// ring left files of equal sizes in every run, 1 otherwise.
-int RunTable(Settings& s);
+// cases that settings.only names (all when empty) and prints the table. 0 when the library and the
+// raw ring left files of equal sizes in every run, 1 otherwise.
+int RunTable(Settings& settings);
 
 // The loop command: count Writes of size bytes in folder through one side ("lib", "libm" with
 // threads threads, or "raw"), within the functions the profiler counts. 0 on success, 1 when the
@@ -76,6 +76,6 @@ int RunTable(Settings& s);
 int RunLoop(const std::string& side, const std::string& folder, unsigned int size,
             unsigned int count, unsigned int threads);
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_CASES_H

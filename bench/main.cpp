@@ -37,40 +37,41 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "loop") == 0) {
         if (argc != 6 && argc != 7) return Usage();
-        return bench::RunLoop(argv[2], argv[3], static_cast<unsigned int>(std::atoi(argv[4])),
-                              static_cast<unsigned int>(std::atoi(argv[5])),
-                              argc == 7 ? static_cast<unsigned int>(std::atoi(argv[6])) : 1);
+        return scrivlet::bench::RunLoop(
+            argv[2], argv[3], static_cast<unsigned int>(std::atoi(argv[4])),
+            static_cast<unsigned int>(std::atoi(argv[5])),
+            argc == 7 ? static_cast<unsigned int>(std::atoi(argv[6])) : 1);
     }
     if (argc < 2 || std::strcmp(argv[1], "table") != 0) return Usage();
-    bench::Settings s;
+    scrivlet::bench::Settings settings;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--work" && i + 1 < argc) {
-            s.work = argv[++i];
+            settings.work = argv[++i];
         } else if (arg == "--shm" && i + 1 < argc) {
-            s.shm = argv[++i];
+            settings.shm = argv[++i];
         } else if (arg == "--only" && i + 1 < argc) {
-            s.only = argv[++i];
+            settings.only = argv[++i];
         } else if (arg == "--quick") {
-            s.quick = true;
+            settings.quick = true;
         } else if (arg == "--instructions-guarded" && i + 1 < argc) {
-            s.instructions_guarded = std::atof(argv[++i]);
+            settings.instructions_guarded = std::atof(argv[++i]);
         } else if (arg == "--instructions" && i + 2 < argc) {
-            s.have_instructions = true;
-            s.instructions_lib = std::atof(argv[++i]);
-            s.instructions_raw = std::atof(argv[++i]);
+            settings.have_instructions = true;
+            settings.instructions_lib = std::atof(argv[++i]);
+            settings.instructions_raw = std::atof(argv[++i]);
         } else {
             return Usage();
         }
     }
-    if (s.work.empty() || s.shm.empty()) return Usage();
-    if (s.quick) {
-        s.rounds = 3;
-        s.thread_rounds = 2;
-        s.run_seconds = 0.1;
-        s.shm_records = 5000;
-        s.shm_rotations = 50;
-        s.shm_thread_records = 5000;
+    if (settings.work.empty() || settings.shm.empty()) return Usage();
+    if (settings.quick) {
+        settings.rounds = 3;
+        settings.thread_rounds = 2;
+        settings.run_seconds = 0.1;
+        settings.shm_records = 5000;
+        settings.shm_rotations = 50;
+        settings.shm_thread_records = 5000;
     }
-    return bench::RunTable(s);
+    return scrivlet::bench::RunTable(settings);
 }

@@ -14,21 +14,21 @@
 
 // Writes count records of size bytes through log (or ring); the profiler counts what happens
 // within.
-extern "C" __attribute__((noinline)) void ScrivletBenchLibraryLoop(bench::Lib& log,
+extern "C" __attribute__((noinline)) void ScrivletBenchLibraryLoop(scrivlet::bench::Lib& log,
                                                                    const char* record,
                                                                    unsigned int size,
                                                                    unsigned int count) {
     for (unsigned int i = 0; i < count; ++i) log.Put(record, size);
 }
 
-extern "C" __attribute__((noinline)) void ScrivletBenchGuardedLoop(bench::LibM& log,
+extern "C" __attribute__((noinline)) void ScrivletBenchGuardedLoop(scrivlet::bench::LibM& log,
                                                                    const char* record,
                                                                    unsigned int size,
                                                                    unsigned int count) {
     for (unsigned int i = 0; i < count; ++i) log.Put(record, size);
 }
 
-extern "C" __attribute__((noinline)) void ScrivletBenchRawLoop(bench::RawRing& ring,
+extern "C" __attribute__((noinline)) void ScrivletBenchRawLoop(scrivlet::bench::RawRing& ring,
                                                                const char* record,
                                                                unsigned int size,
                                                                unsigned int count) {
@@ -37,7 +37,7 @@ extern "C" __attribute__((noinline)) void ScrivletBenchRawLoop(bench::RawRing& r
     }
 }
 
-namespace bench {
+namespace scrivlet::bench {
 
 int RunLoop(const std::string& side, const std::string& folder, unsigned int size,
             unsigned int count, unsigned int threads) {
@@ -86,4 +86,4 @@ int RunLoop(const std::string& side, const std::string& folder, unsigned int siz
     return 0;
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -7,7 +7,7 @@
 
 #include "files.h"
 
-namespace bench {
+namespace scrivlet::bench {
 
 ByteCheck g_bytes;
 
@@ -117,4 +117,4 @@ Shape LibraryShape(const std::string& folder, unsigned int file_size, unsigned i
 
 std::string Verdict(bool met) { return met ? "met" : "MISSED"; }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

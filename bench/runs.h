@@ -13,7 +13,7 @@
 #include "measure.h"
 #include "raw_ring.h"
 
-namespace bench {
+namespace scrivlet::bench {
 
 typedef LibRing<TQCLogFile_1> Lib;
 typedef LibRing<TQCLogFileM_1> LibM;
@@ -72,6 +72,6 @@ Shape LibraryShape(const std::string& folder, unsigned int file_size, unsigned i
 // "met" or "MISSED".
 std::string Verdict(bool met);
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_RUNS_H

@@ -12,7 +12,7 @@
 #include "files.h"
 #include "runs.h"
 
-namespace bench {
+namespace scrivlet::bench {
 namespace {
 
 unsigned int Clamp(double value, unsigned int low, unsigned int high) {
@@ -23,8 +23,8 @@ unsigned int Clamp(double value, unsigned int low, unsigned int high) {
 
 }  // namespace
 
-void ProbeStorage(Settings& s) {
-    const std::string folder = s.work + "/probe";
+void ProbeStorage(Settings& settings) {
+    const std::string folder = settings.work + "/probe";
     const Shape shape = LibraryShape(folder, kFileSize, 4);
     const std::vector<char> record = MakeRecord(512);
     const std::vector<char> fill = MakeRecord(65536);
@@ -49,10 +49,10 @@ void ProbeStorage(Settings& s) {
     RemoveFolder(folder);
     const double write_seconds = Median(writes);
     const double rotation_seconds = Median(rotations);
-    s.durable_records = Clamp(s.run_seconds / write_seconds, 100, 5000);
-    s.peer_records = s.durable_records;
-    s.durable_thread_records = Clamp(1.25 * s.run_seconds / write_seconds, 100, 5000);
-    s.durable_rotations = Clamp(2 * s.run_seconds / rotation_seconds, 8, 200);
+    settings.durable_records = Clamp(settings.run_seconds / write_seconds, 100, 5000);
+    settings.peer_records = settings.durable_records;
+    settings.durable_thread_records = Clamp(1.25 * settings.run_seconds / write_seconds, 100, 5000);
+    settings.durable_rotations = Clamp(2 * settings.run_seconds / rotation_seconds, 8, 200);
     std::printf(
         "storage probe:  %.0f us per durable 512 B write, %.0f us per 64 KiB write and "
         "rotation\n",
@@ -60,7 +60,8 @@ void ProbeStorage(Settings& s) {
     std::printf(
         "per run:        %u records (durable), %u (/dev/shm); %u rotations (durable), %u "
         "(/dev/shm)\n",
-        s.durable_records, s.shm_records, s.durable_rotations, s.shm_rotations);
+        settings.durable_records, settings.shm_records, settings.durable_rotations,
+        settings.shm_rotations);
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -12,41 +12,45 @@
 #include "peer_spdlog.h"
 #endif
 
-namespace bench {
+namespace scrivlet::bench {
 
-int RunTable(Settings& s) {
+int RunTable(Settings& settings) {
     Table table;
-    const std::string durable_root = s.work;
-    const std::string shm_root = s.shm;
-    Prepare(s.work);
-    Prepare(s.shm);
-    std::printf("working folder: %s, %s\n", s.work.c_str(), FileSystemType(s.work).c_str());
-    std::printf("RAM folder:     %s, %s\n", s.shm.c_str(), FileSystemType(s.shm).c_str());
+    const std::string durable_root = settings.work;
+    const std::string shm_root = settings.shm;
+    Prepare(settings.work);
+    Prepare(settings.shm);
+    std::printf("working folder: %s, %s\n", settings.work.c_str(),
+                FileSystemType(settings.work).c_str());
+    std::printf("RAM folder:     %s, %s\n", settings.shm.c_str(),
+                FileSystemType(settings.shm).c_str());
 #if defined(SCRIVLET_BENCH_SPDLOG)
     std::printf("peer:           %s, rotating_file_sink_mt\n", SpdlogPeer::Version().c_str());
 #else
     std::printf("peer:           spdlog not found at build time; its cases are left out\n");
 #endif
     std::printf("runs:           %d per contender and case, %d in the thread cases (%s)\n",
-                s.rounds, s.thread_rounds, s.quick ? "quick" : "full");
-    ProbeStorage(s);
+                settings.rounds, settings.thread_rounds, settings.quick ? "quick" : "full");
+    ProbeStorage(settings);
     std::printf("\n");
     std::fflush(stdout);
 
-    const auto wanted = [&s](char c) {
-        return s.only.empty() || s.only.find(c) != std::string::npos;
+    const auto wanted = [&settings](char c) {
+        return settings.only.empty() || settings.only.find(c) != std::string::npos;
     };
-    if (wanted('1')) DurableWriteCase(s, table);
-    if (wanted('2')) ShmWriteCase(s, table);
-    if (wanted('3')) RotationCase(s, durable_root, true, table);
-    if (wanted('3')) RotationCase(s, shm_root, false, table);
+    if (wanted('1')) DurableWriteCase(settings, table);
+    if (wanted('2')) ShmWriteCase(settings, table);
+    if (wanted('3')) RotationCase(settings, durable_root, true, table);
+    if (wanted('3')) RotationCase(settings, shm_root, false, table);
     std::uint64_t guarded_allocations = 0, guarded_writes = 0;
-    if (wanted('4')) ThreadCase(s, durable_root, true, table, guarded_allocations, guarded_writes);
-    if (wanted('4')) ThreadCase(s, shm_root, false, table, guarded_allocations, guarded_writes);
+    if (wanted('4'))
+        ThreadCase(settings, durable_root, true, table, guarded_allocations, guarded_writes);
+    if (wanted('4'))
+        ThreadCase(settings, shm_root, false, table, guarded_allocations, guarded_writes);
 #if defined(SCRIVLET_BENCH_SPDLOG)
-    if (wanted('5')) PeerCase(s, table);
+    if (wanted('5')) PeerCase(settings, table);
 #endif
-    if (wanted('6')) HeapCase(s, table, guarded_allocations, guarded_writes);
+    if (wanted('6')) HeapCase(settings, table, guarded_allocations, guarded_writes);
 
     table.Print();
     std::printf(
@@ -54,8 +58,8 @@ int RunTable(Settings& s) {
         "(records/s: higher is better; us: lower is better).\n");
     std::printf("bytes: library and raw rings left files of equal sizes in %d of %d runs\n",
                 g_bytes.runs - g_bytes.mismatches, g_bytes.runs);
-    RemoveFolder(s.shm);
+    RemoveFolder(settings.shm);
     return g_bytes.mismatches == 0 ? 0 : 1;
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench
