@@ -25,11 +25,11 @@ inline void Count() { g_allocations.fetch_add(1, std::memory_order_relaxed); }
 
 }  // namespace
 
-namespace bench {
+namespace scrivlet::bench {
 
 std::uint64_t AllocationCount() { return g_allocations.load(std::memory_order_relaxed); }
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 extern "C" {
 

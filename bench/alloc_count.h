@@ -10,11 +10,11 @@
 
 #include <cstdint>
 
-namespace bench {
+namespace scrivlet::bench {
 
 // Allocations (of any kind, frees not counted) made by the process so far.
 std::uint64_t AllocationCount();
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_ALLOC_COUNT_H

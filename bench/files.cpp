@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace bench {
+namespace scrivlet::bench {
 namespace {
 
 std::vector<std::string> Names(const std::string& folder) {
@@ -86,4 +86,4 @@ std::string FileSystemType(const std::string& folder) {
     return best_type;
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace scrivlet::bench {
 
 // Creates folder (and its parents) if needed and removes the files in it; false on failure.
 bool EmptyFolder(const std::string& folder);
@@ -21,6 +21,6 @@ std::vector<std::uint64_t> FileSizes(const std::string& folder);
 // The file system that holds the folder: "<type> (<device> on <mount point>)".
 std::string FileSystemType(const std::string& folder);
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_FILES_H

@@ -1,7 +1,7 @@
 // Configuration texts and helpers of the library side of the benchmarks.
 #include "lib_ring.h"
 
-namespace bench {
+namespace scrivlet::bench {
 
 const char kHeaderText[] = "Scrivlet benchmark";
 const char kFooterText[] = "end of file";
@@ -26,4 +26,4 @@ void Die(const char* what, const TQCLogFile_1::tagInfoData_1& info) {
     std::exit(1);
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -11,7 +11,7 @@
 #include "raw_ring.h"
 #include "scrivlet/scrivlet.h"
 
-namespace bench {
+namespace scrivlet::bench {
 
 // The texts of the header and footer lines.
 extern const char kHeaderText[];
@@ -78,6 +78,6 @@ class LibRing : public Log {
     unsigned int FileNumber() const { return this->m_uiFileNumber; }
 };
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_LIB_RING_H

@@ -5,19 +5,19 @@
 #include <cmath>
 #include <cstdio>
 
-namespace bench {
+namespace scrivlet::bench {
 
 void Latencies::Append(const Latencies& other) {
-    m_values.insert(m_values.end(), other.m_values.begin(), other.m_values.end());
+    values_.insert(values_.end(), other.values_.begin(), other.values_.end());
 }
 
 double Latencies::PercentileUs(double p) {
-    if (m_values.empty()) return 0;
-    std::size_t index = static_cast<std::size_t>(p / 100.0 * static_cast<double>(m_values.size()));
-    if (index >= m_values.size()) index = m_values.size() - 1;
-    std::nth_element(m_values.begin(), m_values.begin() + static_cast<std::ptrdiff_t>(index),
-                     m_values.end());
-    return static_cast<double>(m_values[index]) / 1000.0;
+    if (values_.empty()) return 0;
+    std::size_t index = static_cast<std::size_t>(p / 100.0 * static_cast<double>(values_.size()));
+    if (index >= values_.size()) index = values_.size() - 1;
+    std::nth_element(values_.begin(), values_.begin() + static_cast<std::ptrdiff_t>(index),
+                     values_.end());
+    return static_cast<double>(values_[index]) / 1000.0;
 }
 
 double Median(std::vector<double> values) {
@@ -64,7 +64,7 @@ void Table::Print() const {
         for (int i = 0; i < 6; ++i) width[i] = std::max(width[i], cells[i]->size());
     };
     widen(header);
-    for (const Row& row : m_rows) widen(row);
+    for (const Row& row : rows_) widen(row);
     auto print = [&width](const Row& row) {
         std::printf("%-*s  %-*s  %-*s  %-*s  %-*s  %s\n", static_cast<int>(width[0]),
                     row.name.c_str(), static_cast<int>(width[1]), row.scrivlet.c_str(),
@@ -77,7 +77,7 @@ void Table::Print() const {
     const std::string rule(total, '-');
     print(header);
     std::printf("%s\n", rule.c_str());
-    for (const Row& row : m_rows) {
+    for (const Row& row : rows_) {
         if (row.scrivlet.empty() && row.baseline.empty() && row.ratio.empty()) {
             std::printf("%s\n", row.name.c_str());
         } else {
@@ -87,4 +87,4 @@ void Table::Print() const {
     std::fflush(stdout);
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace scrivlet::bench {
 
 // Nanoseconds on the monotonic clock.
 inline std::uint64_t NowNs() {
@@ -27,15 +27,15 @@ inline std::uint64_t NowNs() {
 // Per-operation latencies in nanoseconds, appended without allocating once reserved.
 class Latencies {
   public:
-    void Reserve(std::size_t count) { m_values.reserve(m_values.size() + count); }
-    void Add(std::uint64_t ns) { m_values.push_back(ns); }
-    std::size_t Size() const { return m_values.size(); }
+    void Reserve(std::size_t count) { values_.reserve(values_.size() + count); }
+    void Add(std::uint64_t ns) { values_.push_back(ns); }
+    std::size_t Size() const { return values_.size(); }
     void Append(const Latencies& other);
     // The p-th percentile (0 < p < 100) in microseconds; 0 when empty.
     double PercentileUs(double p);
 
   private:
-    std::vector<std::uint64_t> m_values;
+    std::vector<std::uint64_t> values_;
 };
 
 double Median(std::vector<double> values);
@@ -56,18 +56,18 @@ struct Row {
 // Collects the rows and prints them as one aligned table.
 class Table {
   public:
-    void Add(const Row& row) { m_rows.push_back(row); }
-    void Section(const std::string& title) { m_rows.push_back(Row{title, "", "", "", "", ""}); }
+    void Add(const Row& row) { rows_.push_back(row); }
+    void Section(const std::string& title) { rows_.push_back(Row{title, "", "", "", "", ""}); }
     void Print() const;
 
   private:
-    std::vector<Row> m_rows;
+    std::vector<Row> rows_;
 };
 
 // Number formatting for the table.
 std::string Fixed(double value, int decimals);
 std::string Grouped(double value);  // 12,345
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_MEASURE_H

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace bench {
+namespace scrivlet::bench {
 
 struct SpdlogPeer::State {
     std::shared_ptr<spdlog::logger> logger;
@@ -19,13 +19,13 @@ struct SpdlogPeer::State {
     bool sync = false;
 };
 
-SpdlogPeer::SpdlogPeer() : m_state(new State) {}
+SpdlogPeer::SpdlogPeer() : state_(new State) {}
 
 SpdlogPeer::~SpdlogPeer() = default;
 
 void SpdlogPeer::Start(const std::string& folder, unsigned int file_size, unsigned int file_count,
                        bool sync) {
-    State* state = m_state.get();
+    State* state = state_.get();
     state->sync = sync;
     state->opens = 0;
     spdlog::file_event_handlers handlers;
@@ -43,7 +43,7 @@ void SpdlogPeer::Start(const std::string& folder, unsigned int file_size, unsign
 }
 
 void SpdlogPeer::Put(const void* data, unsigned int count) {
-    State* state = m_state.get();
+    State* state = state_.get();
     state->logger->log(spdlog::level::info,
                        spdlog::string_view_t(static_cast<const char*>(data), count));
     if (state->sync && fdatasync(state->fd) != 0) {
@@ -53,12 +53,12 @@ void SpdlogPeer::Put(const void* data, unsigned int count) {
 }
 
 void SpdlogPeer::Stop() {
-    if (m_state->logger) m_state->logger->flush();
-    m_state->logger.reset();
-    m_state->fd = -1;
+    if (state_->logger) state_->logger->flush();
+    state_->logger.reset();
+    state_->fd = -1;
 }
 
-unsigned int SpdlogPeer::Opens() const { return m_state->opens; }
+unsigned int SpdlogPeer::Opens() const { return state_->opens; }
 
 std::string SpdlogPeer::Version() {
     char text[32];
@@ -67,4 +67,4 @@ std::string SpdlogPeer::Version() {
     return text;
 }
 
-}  // namespace bench
+}  // namespace scrivlet::bench

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace bench {
+namespace scrivlet::bench {
 
 class SpdlogPeer {
   public:
@@ -34,9 +34,9 @@ class SpdlogPeer {
 
   private:
     struct State;
-    std::unique_ptr<State> m_state;
+    std::unique_ptr<State> state_;
 };
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_PEER_SPDLOG_H

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace scrivlet::bench {
 
 // The shape of a ring, in the library's terms: file size and count, and the lengths in bytes
 // of the lines that the library adds (0: no such line).
@@ -49,14 +49,14 @@ class RawRing {
     bool OpenNext();
     bool Put(const void* data, unsigned int count);
 
-    Shape m_shape;
-    std::vector<std::string> m_names;
-    int m_fd = -1;
-    unsigned int m_number = 0;
-    unsigned int m_bytes = 0;
-    unsigned int m_counter = 1;
+    Shape shape_;
+    std::vector<std::string> names_;
+    int fd_ = -1;
+    unsigned int number_ = 0;
+    unsigned int bytes_ = 0;
+    unsigned int counter_ = 1;
 };
 
-}  // namespace bench
+}  // namespace scrivlet::bench
 
 #endif  // SCRIVLET_BENCH_RAW_RING_H

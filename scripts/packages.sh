@@ -1,22 +1,64 @@
-# Sourced by the scripts: ensure_packages PACKAGE... installs the Debian packages that are
-# missing (as root, with apt-get), or says which to install and fails.
+# The Debian packages of every workflow, in one place, sourced by the scripts (scripts/test,
+# scripts/demo, bench/run, .ci/run and its steps). First the named lists, one for each thing a
+# workflow does, named SCRIVLET_<WHAT>_PACKAGES; then ensure_packages, which installs what a list
+# holds and is not installed yet.
+# shellcheck shell=bash disable=SC2034  # the lists are read by the scripts that source this file
+
+# The compiler and the build tools: every build.
+SCRIVLET_BUILD_PACKAGES=(cmake ninja-build g++)
+# What the default preset builds beyond the library: the tests (GoogleTest; Python and pkg-config
+# for the hosts of the C interface and of the installed package) and the command-line host that
+# they run (CLI11). The Windows cross builds build GoogleTest from these sources too.
+SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config libcli11-dev)
+# The format check of .ci/steps/10-format.sh.
+SCRIVLET_FORMAT_PACKAGES=(clang-format)
+# The benchmark's peer (spdlog) and its instruction counts (valgrind); bench/run leaves their
+# cases out without them.
+SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind)
+# The Windows cross builds (32- and 64-bit MinGW-w64) and Wine for the 64-bit test suite
+# (.ci/steps/50-windows.sh).
+SCRIVLET_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64)
+# The libFuzzer targets: clang and its sanitizer runtimes (.ci/steps/60-fuzz.sh).
+SCRIVLET_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+# ensure_packages [--optional] PACKAGE...
+# Returns 0 when every package is installed, after installing the missing ones when run as root
+# with apt-get (with an apt-get update and a second try when the first fails). Otherwise it names
+# the missing packages and returns 1: as the ones to install first, or with --optional as the ones
+# the caller goes on without. Where dpkg is not at hand it cannot tell, says so and returns 0.
+# No package at all is a mistake (a misspelt list expands to nothing) and returns 1.
 ensure_packages() {
-  local missing=()
+  local optional=0
+  if [ "${1:-}" = --optional ]; then
+    optional=1
+    shift
+  fi
+  if [ "$#" -eq 0 ]; then
+    echo "ensure_packages: no packages named (a misspelt list?)" >&2
+    return 1
+  fi
+  if ! command -v dpkg-query >/dev/null 2>&1; then
+    echo "no dpkg here: cannot check for ${*}; going on" >&2
+    return 0
+  fi
+  local missing=() package
   for package in "$@"; do
     dpkg-query -W -f='${Status}' "${package}" 2>/dev/null | grep -q 'install ok installed' ||
       missing+=("${package}")
   done
   [ "${#missing[@]}" -eq 0 ] && return 0
-  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null ||
-      { apt-get update >/dev/null && apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null; }
+    if apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null ||
+      { apt-get update >/dev/null && apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null; }; then
+      return 0
+    fi
+    echo "could not install ${missing[*]}" >&2
+  elif [ "${optional}" -eq 1 ]; then
+    echo "not installed: ${missing[*]} (install them, or run as root)" >&2
   else
     echo "missing packages; install them first: sudo apt-get install ${missing[*]}" >&2
-    return 1
   fi
+  return 1
 }
-
-# What the default build and its tests need.
-SCRIVLET_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config python3 libcli11-dev)

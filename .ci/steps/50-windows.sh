@@ -6,8 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$(date +%s)
 
-apt-get install -y --no-install-recommends \
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
+. scripts/packages.sh
+ensure_packages "${SCRIVLET_BUILD_PACKAGES[@]}" "${SCRIVLET_TEST_PACKAGES[@]}" \
+  "${SCRIVLET_WINDOWS_PACKAGES[@]}"
 
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver

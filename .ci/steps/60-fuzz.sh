@@ -4,7 +4,9 @@
 # fuzz/corpus/<target>/. New inputs go to a scratch corpus, not into the repository.
 # FUZZ_SECONDS sets the time per target (default 45).
 set -euo pipefail
-apt-get install -y --no-install-recommends clang-14 libclang-rt-14-dev
+cd "$(dirname "$0")/../.."
+. scripts/packages.sh
+ensure_packages "${SCRIVLET_BUILD_PACKAGES[@]}" "${SCRIVLET_FUZZ_PACKAGES[@]}"
 if ! command -v clang++ >/dev/null; then
   ln -sf "$(command -v clang++-14)" /usr/local/bin/clang++
 fi
