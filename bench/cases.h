@@ -1,8 +1,8 @@
 // The cases of the benchmark table and what they share: the settings of a run (from the command
 // line and the storage probe), the probe itself, one function per case, and the two commands that
 // main dispatches to. Each case function adds its rows to the table; the cases are numbered as in
-// the table: 1 durable Write, 2 Write on /dev/shm, 3 rotation, 4 threads, 5 the peer, 6 heap
-// allocations.
+// the table: 1 durable Write, 2 Write on /dev/shm, 3 rotation, 4 threads, 5 the peer, 6 group
+// commit, 7 heap allocations.
 #ifndef SCRIVLET_BENCH_CASES_H
 #define SCRIVLET_BENCH_CASES_H
 
@@ -17,7 +17,8 @@ struct Settings {
     std::string work;
     std::string shm;
     bool quick = false;
-    std::string only;  // the numbers of the cases to run; empty: all
+    std::string only;        // the numbers of the cases to run; empty: all
+    std::string chart_data;  // prefix of the data files for the charts; empty: none
     bool have_instructions = false;
     double instructions_lib = 0;
     double instructions_raw = 0;
@@ -60,10 +61,19 @@ void ThreadCase(const Settings& settings, const std::string& root, bool durable,
 void PeerCase(const Settings& settings, Table& table);
 #endif
 
-// Case 6: heap allocations per Write and per rotation; the thread case's allocations are
+// Case 7: heap allocations per Write and per rotation; the thread cases' allocations are
 // reported here too.
 void HeapCase(const Settings& settings, Table& table, std::uint64_t guarded_allocations,
-              std::uint64_t guarded_writes);
+              std::uint64_t guarded_writes, std::uint64_t ring_allocations,
+              std::uint64_t ring_writes);
+
+// Case 6: scrivlet::Ring (group commit) with 1 to 16 threads against one thread of raw writes,
+// and TQCLogFileM_1 and spdlog with an fdatasync per record with the same threads, in root.
+// Adds the allocations made during the ring's writes and their number; writes the rates to
+// chart_data (unless empty) for the chart.
+void GroupCommitCase(const Settings& settings, const std::string& root, bool durable, Table& table,
+                     std::uint64_t& ring_allocations, std::uint64_t& ring_writes,
+                     const std::string& chart_data);
 
 // The table command: prints the machine's folders and the peer, probes the storage, runs the
 // cases that settings.only names (all when empty) and prints the table. 0 when the library and the

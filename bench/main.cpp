@@ -2,7 +2,7 @@
 // file system with the same flags) and against its peer, in one run, printed as one table.
 //
 //   scrivlet_bench table --work DIR --shm DIR [--quick] [--instructions LIB RAW]
-//                        [--instructions-guarded M] [--only CASES]
+//                        [--instructions-guarded M] [--only CASES] [--chart-data PREFIX]
 //   scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]
 //
 // "table" runs every case (or those whose numbers CASES lists, e.g. --only 24) and prints the
@@ -27,7 +27,8 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: scrivlet_bench table --work DIR --shm DIR [--quick] "
-                 "[--instructions LIB RAW] [--instructions-guarded M] [--only CASES]\n"
+                 "[--instructions LIB RAW] [--instructions-guarded M] [--only CASES] "
+                 "[--chart-data PREFIX]\n"
                  "       scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]\n");
     return 2;
 }
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
             settings.work = argv[++i];
         } else if (arg == "--shm" && i + 1 < argc) {
             settings.shm = argv[++i];
+        } else if (arg == "--chart-data" && i + 1 < argc) {
+            settings.chart_data = argv[++i];
         } else if (arg == "--only" && i + 1 < argc) {
             settings.only = argv[++i];
         } else if (arg == "--quick") {

@@ -7,6 +7,8 @@
 #include <spdlog/version.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,7 +16,9 @@ namespace scrivlet::bench {
 
 struct SpdlogPeer::State {
     std::shared_ptr<spdlog::logger> logger;
-    int fd = -1;  // the sink's current file, kept up to date by the after-open handler
+    // The sink's current file, kept up to date by the after-open handler (which runs under the
+    // sink's lock, while other threads may be syncing the file before).
+    std::atomic<int> fd{-1};
     unsigned int opens = 0;
     bool sync = false;
 };
@@ -46,7 +50,9 @@ void SpdlogPeer::Put(const void* data, unsigned int count) {
     State* state = state_.get();
     state->logger->log(spdlog::level::info,
                        spdlog::string_view_t(static_cast<const char*>(data), count));
-    if (state->sync && fdatasync(state->fd) != 0) {
+    // A rotation on another thread may have closed the file just read (EBADF): its bytes were
+    // flushed when it was closed.
+    if (state->sync && fdatasync(state->fd) != 0 && errno != EBADF) {
         std::perror("scrivlet_bench: fdatasync");
         std::exit(1);
     }

@@ -50,7 +50,18 @@ int RunTable(Settings& settings) {
 #if defined(SCRIVLET_BENCH_SPDLOG)
     if (wanted('5')) PeerCase(settings, table);
 #endif
-    if (wanted('6')) HeapCase(settings, table, guarded_allocations, guarded_writes);
+    std::uint64_t ring_allocations = 0, ring_writes = 0;
+    const std::string chart = settings.chart_data;
+    if (wanted('6')) {
+        GroupCommitCase(settings, durable_root, true, table, ring_allocations, ring_writes,
+                        chart.empty() ? "" : chart + "-durable.dat");
+        GroupCommitCase(settings, shm_root, false, table, ring_allocations, ring_writes,
+                        chart.empty() ? "" : chart + "-shm.dat");
+    }
+    if (wanted('7')) {
+        HeapCase(settings, table, guarded_allocations, guarded_writes, ring_allocations,
+                 ring_writes);
+    }
 
     table.Print();
     std::printf(

@@ -1,9 +1,13 @@
-# Installation: headers, the shared library, a CMake package (find_package(Scrivlet CONFIG) gives
-# Scrivlet::scrivlet) and a pkg-config file.
+# Installation: headers, the shared libraries, a CMake package (find_package(Scrivlet CONFIG)
+# gives Scrivlet::scrivlet and Scrivlet::ring) and pkg-config files (scrivlet, scrivlet-ring).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS scrivlet EXPORT ScrivletTargets
+set(SCRIVLET_INSTALL_TARGETS scrivlet)
+if(TARGET scrivlet_ring)
+  list(APPEND SCRIVLET_INSTALL_TARGETS scrivlet_ring)
+endif()
+install(TARGETS ${SCRIVLET_INSTALL_TARGETS} EXPORT ScrivletTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -34,3 +38,9 @@ else()
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/scrivlet.pc.in ${PROJECT_BINARY_DIR}/scrivlet.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/scrivlet.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(TARGET scrivlet_ring)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/scrivlet-ring.pc.in
+                 ${PROJECT_BINARY_DIR}/scrivlet-ring.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/scrivlet-ring.pc
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()

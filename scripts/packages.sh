@@ -9,12 +9,12 @@ SCRIVLET_BUILD_PACKAGES=(cmake ninja-build g++)
 # What the default preset builds beyond the library: the tests (GoogleTest; Python and pkg-config
 # for the hosts of the C interface and of the installed package) and the command-line host that
 # they run (CLI11). The Windows cross builds build GoogleTest from these sources too.
-SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config libcli11-dev)
+SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config libcli11-dev libspdlog-dev)
 # The format check of .ci/steps/10-format.sh.
 SCRIVLET_FORMAT_PACKAGES=(clang-format)
-# The benchmark's peer (spdlog) and its instruction counts (valgrind); bench/run leaves their
-# cases out without them.
-SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind)
+# The benchmark's peer (spdlog), its instruction counts (valgrind) and its charts (gnuplot);
+# bench/run leaves those out without them.
+SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind gnuplot-nox)
 # The Windows cross builds (32- and 64-bit MinGW-w64) and Wine for the 64-bit test suite
 # (.ci/steps/50-windows.sh).
 SCRIVLET_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64)

@@ -22,6 +22,13 @@ inline void StoreFailure(TQCLogFile_1::tagInfoData_1* info, unsigned int module,
     info->uiErrorSet = 1;
 }
 
+// Stores the failure that from holds, if any, in to under the same rule.
+inline void KeepFirstFailure(TQCLogFile_1::tagInfoData_1& to,
+                             const TQCLogFile_1::tagInfoData_1& from) {
+    if ((from.uiErrorSet & 1u) == 0) return;
+    StoreFailure(&to, from.uiModule, from.uiError, from.uiErrorType, from.uiLocation, from.uiValue);
+}
+
 // A handle's value as it goes into a record's 32-bit uiValue.
 inline unsigned int HandleValue(TQ_HANDLE handle) {
     return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(handle));

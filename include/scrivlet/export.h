@@ -26,6 +26,20 @@
 #define SCRIVLET_API __attribute__((visibility("default")))
 #endif
 
+/* SCRIVLET_RING_API marks the exported surface of the ring library (scrivlet/ring.h), a library
+ * of its own above this one, built with SCRIVLET_RING_BUILDING. */
+#if defined(SCRIVLET_STATIC)
+#define SCRIVLET_RING_API
+#elif defined(_WIN32) || defined(__CYGWIN__)
+#if defined(SCRIVLET_RING_BUILDING)
+#define SCRIVLET_RING_API __declspec(dllexport)
+#else
+#define SCRIVLET_RING_API __declspec(dllimport)
+#endif
+#else
+#define SCRIVLET_RING_API __attribute__((visibility("default")))
+#endif
+
 /* Wide text: 16-bit UTF-16 code units. On Windows that is wchar_t (L"..." literals); elsewhere
  * char16_t (u"..." literals). TQ_TEXT("...") writes a literal of the right kind on both. */
 #if defined(_WIN32)

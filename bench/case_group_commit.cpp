@@ -1,0 +1,245 @@
+// Case 6: group commit. scrivlet::Ring with 1, 2, 4, 8 and 16 threads sharing one ring of 512 B
+// records, against one thread of raw write-through writes (the physical limit of one writer), and
+// TQCLogFileM_1 and spdlog's rotating_file_sink_mt with an fdatasync after every record (the
+// same durability) with the same threads. Every contender is durable per record: a call returns
+// once its record is on the storage.
+//
+// Targets: one thread through the ring at least 0.97 of the raw loop; eight threads at least 5
+// times one thread through the ring. Each row gives the aggregate records/s, the p50/p99
+// latency of single calls, and for the ring the records per write-through call (group size).
+// A run's time is taken from the first thread's start to the last thread's end. The rates go to
+// a data file for bench/run's chart; the ring's allocations are counted for case 7.
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "alloc_count.h"
+#include "cases.h"
+#include "files.h"
+#include "runs.h"
+#include "scrivlet/ring.h"
+#if defined(SCRIVLET_BENCH_SPDLOG)
+#include "peer_spdlog.h"
+#endif
+
+namespace scrivlet::bench {
+namespace {
+
+const unsigned int kThreadCounts[] = {1, 2, 4, 8, 16};
+const std::size_t kRows = sizeof kThreadCounts / sizeof kThreadCounts[0];
+
+enum Contender { kRing, kGuarded, kSpdlog, kContenders };
+const char* const kNames[kContenders] = {"Ring", "TQCLogFileM_1", "spdlog+fdatasync"};
+
+// count calls of put shared by threads threads, each call timed. Returns the aggregate rate;
+// adds to allocations what the process allocated while the threads were putting.
+double RunThreads(unsigned int threads, unsigned int count, Latencies& latencies,
+                  std::uint64_t& allocations, const std::function<void()>& put) {
+    std::vector<Latencies> each(threads);
+    std::atomic<std::uint64_t> first_start{~std::uint64_t{0}}, last_end{0};
+    pthread_barrier_t start_gate, end_gate;
+    pthread_barrier_init(&start_gate, nullptr, threads + 1);
+    pthread_barrier_init(&end_gate, nullptr, threads + 1);
+    std::vector<std::thread> workers;
+    for (unsigned int t = 0; t < threads; ++t) {
+        const unsigned int share = count / threads + (t < count % threads ? 1 : 0);
+        each[t].Reserve(share);
+        workers.emplace_back([&, t, share]() {
+            pthread_barrier_wait(&start_gate);
+            std::uint64_t before = NowNs();
+            std::uint64_t seen = first_start.load();
+            while (before < seen && !first_start.compare_exchange_weak(seen, before)) {
+            }
+            for (unsigned int i = 0; i < share; ++i) {
+                put();
+                const std::uint64_t after = NowNs();
+                each[t].Add(after - before);
+                before = after;
+            }
+            seen = last_end.load();
+            while (before > seen && !last_end.compare_exchange_weak(seen, before)) {
+            }
+            pthread_barrier_wait(&end_gate);
+        });
+    }
+    const std::uint64_t allocations_before = AllocationCount();
+    pthread_barrier_wait(&start_gate);
+    pthread_barrier_wait(&end_gate);
+    allocations += AllocationCount() - allocations_before;
+    for (std::thread& worker : workers) worker.join();
+    pthread_barrier_destroy(&start_gate);
+    pthread_barrier_destroy(&end_gate);
+    for (const Latencies& l : each) latencies.Append(l);
+    return count / (static_cast<double>(last_end - first_start) / 1e9);
+}
+
+struct RingRun {
+    double rate;
+    double per_write;  // records per write-through call
+};
+
+RingRun RunRing(const std::string& folder, const std::vector<char>& record, unsigned int count,
+                unsigned int threads, Latencies& latencies, std::uint64_t& allocations) {
+    Prepare(folder);
+    RingOptions options;
+    options.folder = folder;
+    options.name = "lib";
+    options.count = kFileCount;
+    options.size = kFileSize;
+    options.header = kHeaderText;
+    options.footer = kFooterText;
+    options.counter = true;
+    options.text = Text::raw;
+    Ring ring;
+    Error error;
+    if (!ring.open(options, error)) Die("Ring::open", error.info);
+    const std::string_view bytes(record.data(), record.size());
+    const double rate = RunThreads(threads, count, latencies, allocations, [&ring, bytes] {
+        Error failure;
+        if (!ring.write(bytes, failure)) Die("Ring::write", failure.info);
+    });
+    const RingStats stats = ring.stats();
+    if (!ring.close(error)) Die("Ring::close", error.info);
+    return RingRun{rate, static_cast<double>(stats.records) / static_cast<double>(stats.writes)};
+}
+
+double RunGuarded(const std::string& folder, const std::vector<char>& record, unsigned int count,
+                  unsigned int threads, Latencies& latencies) {
+    Prepare(folder);
+    LibM log;
+    log.Start(folder, kFileSize, kFileCount);
+    const unsigned int size = static_cast<unsigned int>(record.size());
+    std::uint64_t allocations = 0;
+    const double rate = RunThreads(threads, count, latencies, allocations,
+                                   [&log, &record, size] { log.Put(record.data(), size); });
+    log.Stop();
+    return rate;
+}
+
+#if defined(SCRIVLET_BENCH_SPDLOG)
+double RunSpdlog(const std::string& folder, const std::vector<char>& record, unsigned int count,
+                 unsigned int threads, Latencies& latencies) {
+    Prepare(folder);
+    SpdlogPeer peer;
+    peer.Start(folder, kFileSize, kFileCount, true);
+    const unsigned int size = static_cast<unsigned int>(record.size());
+    std::uint64_t allocations = 0;
+    const double rate = RunThreads(threads, count, latencies, allocations,
+                                   [&peer, &record, size] { peer.Put(record.data(), size); });
+    peer.Stop();
+    return rate;
+}
+#endif
+
+std::string Rate(Side& side, int decimals) {
+    return Grouped(Median(side.figures)) + " (" + Fixed(side.latencies.PercentileUs(50), decimals) +
+           "/" + Fixed(side.latencies.PercentileUs(99), decimals) + ")";
+}
+
+}  // namespace
+
+void GroupCommitCase(const Settings& settings, const std::string& root, bool durable, Table& table,
+                     std::uint64_t& ring_allocations, std::uint64_t& ring_writes,
+                     const std::string& chart_data) {
+    const std::string folder = root + "/threads";
+    const std::string raw_folder = root + "/raw";
+    const Shape shape = LibraryShape(folder, kFileSize, kFileCount);
+    const std::vector<char> record = MakeRecord(512);
+    const unsigned int count =
+        durable ? settings.durable_thread_records : settings.shm_thread_records;
+    Side raw;
+    Side sides[kContenders][kRows];
+    std::vector<double> per_write[kRows];
+    const int contenders =
+#if defined(SCRIVLET_BENCH_SPDLOG)
+        kContenders;
+#else
+        kSpdlog;
+#endif
+    for (int round = 0; round < settings.thread_rounds; ++round) {
+        RunRaw(raw_folder, shape, record, count, raw);
+        for (std::size_t k = 0; k < kRows; ++k) {
+            // Each round takes the thread counts and the contenders in another order.
+            const std::size_t row = round % 2 == 0 ? k : kRows - 1 - k;
+            const unsigned int threads = kThreadCounts[row];
+            for (int c = 0; c < contenders; ++c) {
+                Side& side = sides[(c + round) % contenders][row];
+                switch ((c + round) % contenders) {
+                    case kRing: {
+                        const RingRun run = RunRing(folder, record, count, threads, side.latencies,
+                                                    ring_allocations);
+                        side.figures.push_back(run.rate);
+                        per_write[row].push_back(run.per_write);
+                        ring_writes += count;
+                        break;
+                    }
+                    case kGuarded:
+                        side.figures.push_back(
+                            RunGuarded(folder, record, count, threads, side.latencies));
+                        break;
+#if defined(SCRIVLET_BENCH_SPDLOG)
+                    default:
+                        side.figures.push_back(
+                            RunSpdlog(folder, record, count, threads, side.latencies));
+                        break;
+#endif
+                }
+            }
+        }
+    }
+    const std::string where = durable ? "6 durable" : "6 /dev/shm";
+    const int decimals = durable ? 0 : 1;
+    const double raw_rate = Median(raw.figures);
+    for (std::size_t row = 0; row < kRows; ++row) {
+        const unsigned int threads = kThreadCounts[row];
+        const std::string label = std::to_string(threads) + (threads == 1 ? " thread" : " threads");
+        const std::string name = where + " 512 B Ring " + label + ": rec/s (p50/p99 us), rec/write";
+        const std::string value =
+            Rate(sides[kRing][row], decimals) + " " + Fixed(Median(per_write[row]), 1);
+        if (threads == 1) {
+            const double ratio = PairedRatio(sides[kRing][0].figures, raw.figures);
+            table.Add(Row{name, value, Grouped(raw_rate) + " raw 1 thread", Fixed(ratio, 3),
+                          ">= 0.97", Verdict(ratio >= 0.97)});
+        } else {
+            const double ratio = PairedRatio(sides[kRing][row].figures, sides[kRing][0].figures);
+            const bool target = threads == 8;
+            table.Add(Row{name, value, Grouped(Median(sides[kRing][0].figures)) + " Ring 1 thread",
+                          Fixed(ratio, 2), target ? ">= 5" : "-",
+                          target ? Verdict(ratio >= 5) : "-"});
+        }
+    }
+    for (int c = kGuarded; c < contenders; ++c) {
+        for (std::size_t row = 0; row < kRows; ++row) {
+            const unsigned int threads = kThreadCounts[row];
+            const std::string name = where + " 512 B " + kNames[c] + " " + std::to_string(threads) +
+                                     (threads == 1 ? " thread" : " threads") + ": rec/s (p50/p99)";
+            table.Add(Row{name, Rate(sides[c][row], decimals), Grouped(raw_rate) + " raw 1 thread",
+                          Fixed(Median(sides[c][row].figures) / raw_rate, 3), "-", "-"});
+        }
+    }
+    // threads, then records/s of the ring, the guarded class, spdlog (0: not run) and the raw loop.
+    if (!chart_data.empty()) {
+        if (std::FILE* out = std::fopen(chart_data.c_str(), "w")) {
+            std::fprintf(out, "# threads ring guarded spdlog raw\n");
+            for (std::size_t row = 0; row < kRows; ++row) {
+                std::fprintf(out, "%u", kThreadCounts[row]);
+                for (int c = 0; c < kContenders; ++c) {
+                    std::fprintf(out, " %.0f",
+                                 sides[c][row].figures.empty() ? 0 : Median(sides[c][row].figures));
+                }
+                std::fprintf(out, " %.0f\n", raw_rate);
+            }
+            std::fclose(out);
+        }
+    }
+    RemoveFolder(folder);
+    RemoveFolder(raw_folder);
+}
+
+}  // namespace scrivlet::bench

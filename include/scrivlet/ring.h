@@ -1,0 +1,131 @@
+// scrivlet::Ring: a ring of log files for modern C++ hosts, durable and fast from any number of
+// threads (library Scrivlet::ring, above the log file classes).
+//
+//   scrivlet::RingOptions options;
+//   options.folder = "logs/app";               // created as needed
+//   scrivlet::Error error;
+//   scrivlet::Ring ring;
+//   if (!ring.open(options, error)) std::cerr << error.message() << '\n';
+//   ring.write("pump 3 started", error);       // true: the record is on the storage
+//   ring.close(error);                          // footer and close; the destructor closes too
+//
+// Group commit: write() is safe from any number of threads at once and returns true only once its
+// record is on the storage. Records that arrive while a write is in flight go out together in the
+// next single write-through call, in arrival order, each record whole and in one file; N waiting
+// threads pay for one write instead of N. A record never waits for a timer: one writer alone gets
+// one write per record. The files are byte for byte what a TQCLogFile_1 writes for the same
+// records in the same order (counter, header and footer lines, rotation when the next record and
+// the footer would not fit), so `scrivlet cat` and `verify` read them unchanged.
+//
+// Failures: true always means durable; false means the record may or may not be in the ring (a
+// write that failed part way, or a write whose result was lost). A failed write fails every record
+// of its group and each caller gets the error; the next group first puts the ring back on its feet
+// (after a failed rotation: switch off, switch on), as a host of the log file classes would.
+// Memory: buffers are allocated once by open(); write() allocates nothing. A writer whose record
+// does not fit the waiting group waits for the next one.
+#ifndef SCRIVLET_RING_H
+#define SCRIVLET_RING_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "scrivlet/format.h"
+#include "scrivlet/logfile.h"
+
+namespace scrivlet {
+
+// How write() stores a record.
+enum class Text {
+    utf16,  // the record is UTF-8 text (one line; a trailing LF or CR LF is dropped), stored as
+            // UTF-16LE ending in CR LF, so that the file is one uniform text; ill-formed UTF-8
+            // becomes U+FFFD
+    raw,    // the record's bytes exactly as given
+};
+
+struct RingOptions {
+    std::string folder;                        // UTF-8; '/' and '\' separate directories;
+                                               // created as needed; empty: current directory
+    std::string name = SCRIVLET_DEFAULT_NAME;  // files <name>_0001.log ...; cut at its first '.'
+    unsigned int count = format::kDefaultFileCount;  // files in the ring: 1 to 9999
+    unsigned int size = format::kDefaultFileSize;    // bytes per file: 688 to 104857600
+    std::string header;                              // empty: no header line; at most 63 characters
+    std::string footer;                              // empty: no footer line; at most 63 characters
+    bool counter = false;                            // a counter line opens each file
+    Text text = Text::utf16;
+    bool split = false;  // a record longer than a file holds is written as several records that
+                         // each fit (on UTF-16 character boundaries), instead of being refused
+};
+
+// A failure: the library's error information record and its words.
+struct SCRIVLET_RING_API Error {
+    // Module 46 (TQCLogFile_1) or 50 (the ring itself) and the reporting place; see message().
+    // As in the log file classes, the first failure stored wins until clear().
+    TQCLogFile_1::tagInfoData_1 info{};
+
+    // The failure in words, one line: what was being done, what failed, the error or reason and
+    // the value, then the raw fields. "no error" when none is stored.
+    std::string message() const;
+    bool failed() const { return (info.uiErrorSet & 1u) != 0; }
+    void clear() { info = TQCLogFile_1::tagInfoData_1{}; }
+};
+
+// The ring's own failures (Error::info.uiModule == kModuleRing, uiLocation one of these).
+constexpr unsigned int kModuleRing = 50;
+enum RingPlace : unsigned int {
+    kRingNotOpen = 1,      // write or close on a ring that is not open
+    kRingAlreadyOpen = 2,  // open on a ring that is open
+};
+
+// Counts since open(), for a host that wants to know how well writes were grouped.
+struct RingStats {
+    std::uint64_t records = 0;  // records written
+    std::uint64_t writes = 0;   // write-through calls that wrote them
+    std::uint64_t bytes = 0;    // bytes of records written
+    std::uint64_t waiting = 0;  // records handed in and not yet written
+};
+
+class SCRIVLET_RING_API Ring {
+  public:
+    Ring();
+    ~Ring();  // closes the ring (footer included) if it is open
+    Ring(const Ring&) = delete;
+    Ring& operator=(const Ring&) = delete;
+    Ring(Ring&&) = delete;
+    Ring& operator=(Ring&&) = delete;
+
+    // Configures the ring, creates its folder and opens its first file (file 1, replacing an
+    // earlier one). A refusal of the configuration comes back with the log file's place (1 to
+    // 8, the true length of a text that was too long) in error.
+    bool open(const RingOptions& options, Error& error);
+
+    // Writes one record; true once it is on the storage. A record larger than an empty file
+    // holds is refused as the log file refuses it (module 46, place 17, uiValue the largest
+    // record that fits), unless options.split.
+    bool write(std::string_view record, Error& error);
+    // Writes count records in this order, as consecutive records; true once all are on the
+    // storage. A record that fails does not stop the others; error holds the first failure.
+    bool write(const std::string_view* records, std::size_t count, Error& error);
+
+    // Waits for the records already handed in, writes the footer and closes the file.
+    bool close(Error& error);
+
+    bool is_open() const;
+    // The path of the current file (UTF-8, as the file system names it), or "" when closed.
+    std::string path() const;
+    // The largest record the ring takes now, in bytes as stored (a UTF-16 record counts its
+    // CR LF), or 0 when closed. It can shrink by 2 when the counter line of the next file gains
+    // a digit.
+    std::size_t largest_record() const;
+    RingStats stats() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace scrivlet
+
+#endif  // SCRIVLET_RING_H

@@ -1,0 +1,126 @@
+// Group commit: the waiting logic of scrivlet::Ring, apart from the files, so that a test can
+// drive it with a sink of its own.
+//
+// Callers hand in records with Submit(). The records go into the waiting group, in arrival order.
+// One caller at a time is the leader: it takes the waiting group and hands it to the sink in one
+// call while the next group fills behind it. Each caller returns once the sink has returned for
+// every one of its records. Leadership passes, when a group is done, to the first caller of the
+// next group; a leader whose previous group came from several callers first lets the callers that
+// group released come back, yielding the processor while the waiting group still grows, so that
+// groups do not split into halves that alternate. A caller alone never waits: it leads its own
+// group at once.
+//
+// Memory is fixed at construction: two buffers of capacity bytes and room for max_records
+// records each. A caller whose record does not fit the waiting group waits for the next one.
+#ifndef SCRIVLET_RING_GROUP_COMMIT_H
+#define SCRIVLET_RING_GROUP_COMMIT_H
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "scrivlet/logfile.h"
+
+namespace scrivlet {
+namespace detail {
+
+using Info = TQCLogFile_1::tagInfoData_1;
+
+// How a record is stored: as its bytes, or as UTF-8 text turned into a UTF-16LE line (text.h).
+enum class Encoding { kRaw, kUtf16Line };
+
+// A group as the sink sees it: the stored records back to back, and their sizes.
+struct Group {
+    const char* bytes;
+    const std::uint32_t* sizes;
+    std::size_t count;
+};
+
+class GroupSink {
+  public:
+    virtual ~GroupSink() = default;
+    // Writes the group's records in order. For each record that fails, fills outcomes[i] (a
+    // zeroed record per record on entry) with its failure. Runs on one thread at a time.
+    virtual void WriteGroup(const Group& group, Info* outcomes) = 0;
+    // The largest record the sink takes now (may be read while a group is written), and the
+    // refusal of a larger one.
+    virtual std::size_t Room() const = 0;
+    virtual void Refuse(std::size_t stored, Info& info) const = 0;
+};
+
+class GroupCommit {
+  public:
+    GroupCommit(GroupSink& sink, std::size_t capacity, std::size_t max_records);
+    GroupCommit(const GroupCommit&) = delete;
+    GroupCommit& operator=(const GroupCommit&) = delete;
+
+    // The stored size of a record.
+    static std::size_t StoredSize(std::string_view record, Encoding encoding);
+
+    // Hands in count records and returns once all are written: true when every one was, else
+    // false with the first failure stored in error (a record that already holds one is left
+    // alone). A record larger than the sink's room (or than Capacity()) is refused by the sink
+    // and the others go on.
+    bool Submit(const std::string_view* records, std::size_t count, Encoding encoding, Info& error);
+
+    std::size_t Capacity() const { return capacity_; }
+
+    // Records and groups the sink has been given since construction, and records waiting for
+    // the next group.
+    std::uint64_t Records() const;
+    std::uint64_t Groups() const;
+    std::uint64_t Waiting() const;
+
+  private:
+    // One caller, on its own stack while it waits.
+    struct Waiter {
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool done = false;        // every record of this caller has been written; under mutex
+        bool lead = false;        // this caller is to lead the waiting group; under mutex
+        std::size_t pending = 0;  // records handed in and not yet written; under mutex_
+        bool appending = true;    // still handing records in; under mutex_
+        Info info{};              // the first failure of its records
+    };
+
+    struct Buffer {
+        std::unique_ptr<char[]> bytes;  // capacity_ bytes, touched only as far as used
+        std::size_t used = 0;
+        std::vector<std::uint32_t> sizes;
+        std::vector<Waiter*> owners;  // the caller of each record
+        std::size_t callers = 0;      // distinct callers with records here
+    };
+
+    bool Fits(std::size_t stored) const;
+    void Append(std::string_view record, Encoding encoding, std::size_t stored, Waiter& waiter);
+    // With the lock held and leadership taken: writes the waiting group (the lock is let go
+    // while the sink writes) and tells each caller whose records are all written.
+    void WriteWaitingGroup(std::unique_lock<std::mutex>& lock);
+    // Writes groups until waiter's records are all written, then hands leadership on.
+    void Lead(std::unique_lock<std::mutex>& lock, Waiter& waiter);
+    void WaitForLateCallers(std::unique_lock<std::mutex>& lock);
+    static void Wake(Waiter& waiter, bool lead);
+
+    GroupSink& sink_;
+    const std::size_t capacity_;
+    const std::size_t max_records_;
+    std::vector<Info> outcomes_;  // the sink's results for the group being written
+
+    mutable std::mutex mutex_;
+    std::condition_variable space_;  // the waiting group was taken: there is room again
+    Buffer waiting_;                 // the group that fills
+    Buffer writing_;                 // the group the leader writes
+    bool leader_ = false;            // some caller leads (or is about to)
+    std::size_t last_callers_ = 0;   // callers in the group written last
+    std::uint64_t records_ = 0;
+    std::uint64_t groups_ = 0;
+};
+
+}  // namespace detail
+}  // namespace scrivlet
+
+#endif  // SCRIVLET_RING_GROUP_COMMIT_H

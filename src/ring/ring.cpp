@@ -1,0 +1,355 @@
+// scrivlet::Ring: the options turned into a log file's configuration, the log file that writes
+// the groups (RingFile), and the life of a ring from open to close.
+//
+// A group is written with as few calls of TQCLogFile_1::Write as the file format allows: one per
+// run of records that fit into the current file behind each other, with the rotation that the
+// log file would make for the first record that does not fit. Each record thus lands where one
+// Write per record would have put it, and the files are the same byte for byte.
+#include "scrivlet/ring.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <shared_mutex>
+#include <vector>
+
+#include "error_info.h"
+#include "places.h"
+#include "ring/group_commit.h"
+#include "ring/text.h"
+
+namespace scrivlet {
+namespace {
+
+using detail::Encoding;
+using detail::GroupCommit;
+using detail::Info;
+
+// The waiting group holds at least this much, and at least the largest record, so that a pipe
+// of short lines reaches the storage in writes large enough to be fast.
+const std::size_t kMinGroupBytes = std::size_t{1} << 20;
+// Records per group: one for every this many bytes of the group, within these bounds.
+const std::size_t kBytesPerGroupRecord = 64;
+const std::size_t kMinGroupRecords = 1024;
+const std::size_t kMaxGroupRecords = 65536;
+
+void StoreRingFailure(Error& error, RingPlace place) {
+    detail::StoreFailure(&error.info, kModuleRing, 0, TQCLogFile_1::ERRORTYPE_RUNTIME, place, 0);
+}
+
+// The log file that writes the groups. Only the leader of the group commit calls it while the
+// ring is open; Room() may be read at any time.
+class RingFile final : public TQCLogFile_1, public detail::GroupSink {
+  public:
+    std::size_t Room() const override { return room_.load(std::memory_order_relaxed); }
+
+    void Refuse(std::size_t /*stored*/, Info& info) const override {
+        detail::StoreFailure(&info, MODULE_LOGFILE, REASON_NO_ROOM, ERRORTYPE_PARAMETER,
+                             detail::kRecordTooLarge, static_cast<unsigned int>(Room()));
+    }
+
+    void WriteGroup(const detail::Group& group, Info* outcomes) override {
+        const char* bytes = group.bytes;
+        std::size_t i = 0;
+        while (i < group.count) {
+            Info info{};
+            // A failed rotation (or switch-on) left the ring on without a file: switch off and
+            // on again, as a host of the log file would.
+            if (m_hFile == TQ_INVALID_HANDLE && (!Switch(false, &info) || !Switch(true, &info))) {
+                Fail(outcomes, i, group.count, info);
+                break;
+            }
+            UpdateRoom();
+            const unsigned int size = group.sizes[i];
+            if (size > Room()) {
+                TQCLogFile_1::Write(bytes, size, &outcomes[i]);  // refused, as one Write would be
+                bytes += size;
+                ++i;
+                continue;
+            }
+            if (!format::FitsBeforeFooter(m_uiFileBytes, size, m_uiFileSize, m_uiFooterLength)) {
+                if (!Switch(false, &info) || !Switch(true, &info)) {
+                    Fail(outcomes, i, group.count, info);
+                    break;
+                }
+                continue;
+            }
+            // The run of records that follow each other into this file.
+            const std::size_t room = Room();
+            std::size_t end = i;
+            unsigned int total = 0;
+            while (end < group.count && total + group.sizes[end] <= room &&
+                   format::FitsBeforeFooter(m_uiFileBytes, total + group.sizes[end], m_uiFileSize,
+                                            m_uiFooterLength)) {
+                total += group.sizes[end++];
+            }
+            writes_.fetch_add(1, std::memory_order_relaxed);
+            if (!TQCLogFile_1::Write(bytes, total, &info)) {
+                Fail(outcomes, i, group.count, info);
+                break;
+            }
+            bytes_.fetch_add(total, std::memory_order_relaxed);
+            bytes += total;
+            i = end;
+        }
+        UpdateRoom();
+        UpdatePath();
+    }
+
+    void UpdateRoom() {
+        room_.store(
+            format::RecordRoom(m_uiFileSize, m_uiCounterLength, m_uiHeaderLength, m_uiFooterLength),
+            std::memory_order_relaxed);
+    }
+
+    void UpdatePath() {
+        if (path_number_ == m_uiFileNumber) return;
+        std::lock_guard<std::mutex> lock(path_mutex_);
+        path_.clear();
+        std::u16string wide(m_szFolderFileName, m_szFolderFileName + Length(m_szFolderFileName));
+        for (char16_t& c : wide) {
+            if (c == u'\\') c = u'/';
+        }
+        AppendUtf8(wide, path_);
+        path_number_ = m_uiFileNumber;
+    }
+
+    std::string Path() const {
+        std::lock_guard<std::mutex> lock(path_mutex_);
+        return path_;
+    }
+
+    bool Counter() const { return m_bCounter; }
+    std::uint64_t Writes() const { return writes_.load(std::memory_order_relaxed); }
+    std::uint64_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
+
+  private:
+    static void Fail(Info* outcomes, std::size_t from, std::size_t to, const Info& info) {
+        for (std::size_t k = from; k < to; ++k) outcomes[k] = info;
+    }
+
+    static std::size_t Length(const TQ_WCHAR* text) {
+        std::size_t n = 0;
+        while (text[n] != 0) ++n;
+        return n;
+    }
+
+    static void AppendUtf8(const std::u16string& text, std::string& out) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            std::uint32_t c = text[i];
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+            }
+            if (c < 0x80) {
+                out.push_back(static_cast<char>(c));
+            } else if (c < 0x800) {
+                out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            } else if (c < 0x10000) {
+                out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+                out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            } else {
+                out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+                out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            }
+        }
+    }
+
+    std::atomic<std::size_t> room_{0};
+    std::atomic<std::uint64_t> writes_{0};
+    std::atomic<std::uint64_t> bytes_{0};
+    mutable std::mutex path_mutex_;
+    std::string path_;
+    unsigned int path_number_ = 0;
+};
+
+// Copies text into a fixed array of the configuration record. A text that does not fit is
+// copied without a terminating zero, which the log file refuses as too long; its true length
+// comes back for the report.
+template <std::size_t N>
+std::size_t CopyText(std::string_view utf8, TQ_WCHAR (&target)[N]) {
+    std::u16string text;
+    detail::AppendUtf16(utf8, text);
+    const std::size_t copied = std::min(text.size(), N);
+    for (std::size_t i = 0; i < copied; ++i) target[i] = static_cast<TQ_WCHAR>(text[i]);
+    if (copied < N) target[copied] = 0;
+    return text.size();
+}
+
+// The folder as the log file takes it: '\' between directories. On POSIX an absolute folder
+// keeps its leading '/', which the folder walk takes as part of the first directory's name, so
+// that "/var/log/app" is walked as /var, /var/log and /var/log/app.
+std::string LibraryFolder(std::string folder) {
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+#if !defined(_WIN32)
+    const std::size_t first = folder.find_first_not_of('\\');
+    if (first != 0 && first != std::string::npos) folder.replace(0, first, "/");
+    if (first == std::string::npos && !folder.empty()) folder = "/";
+#endif
+    return folder;
+}
+
+}  // namespace
+
+struct Ring::State {
+    mutable std::shared_mutex lifecycle;  // write: shared; open and close: exclusive
+    std::unique_ptr<RingFile> file;
+    std::unique_ptr<GroupCommit> commit;
+    Encoding encoding = Encoding::kUtf16Line;
+    bool split = false;
+    RingStats closed_stats;  // the counts of the ring closed last
+
+    // Hands in one record that is larger than the ring takes, as pieces that each fit: the
+    // pieces are cut from its stored bytes at UTF-16 character boundaries (any byte when raw).
+    bool WritePieces(std::string_view record, Info& info) {
+        std::string stored;
+        std::string_view bytes = record;
+        if (encoding == Encoding::kUtf16Line) {
+            stored.resize(GroupCommit::StoredSize(record, encoding));
+            detail::StoreUtf16Line(record, &stored[0]);
+            bytes = stored;
+        }
+        // The counter line of the next file may be one character longer than this one's.
+        const std::size_t margin = file->Counter() ? format::kBytesPerChar : 0;
+        const std::size_t chunk = std::min(file->Room(), commit->Capacity()) - margin;
+        std::vector<std::string_view> pieces;
+        for (std::size_t offset = 0; offset < bytes.size();) {
+            std::size_t n = std::min(chunk, bytes.size() - offset);
+            if (encoding != Encoding::kRaw && n < bytes.size() - offset) {
+                n &= ~std::size_t{1};  // whole UTF-16 code units
+                const auto high = static_cast<unsigned char>(bytes[offset + n - 1]);
+                if (high >= 0xD8 && high <= 0xDB) n -= 2;  // keep a surrogate pair together
+            }
+            pieces.push_back(bytes.substr(offset, n));
+            offset += n;
+        }
+        return commit->Submit(pieces.data(), pieces.size(), Encoding::kRaw, info);
+    }
+};
+
+Ring::Ring() : state_(new State) {}
+
+Ring::~Ring() {
+    Error ignored;
+    if (is_open()) close(ignored);
+}
+
+bool Ring::open(const RingOptions& options, Error& error) {
+    std::unique_lock<std::shared_mutex> lifecycle(state_->lifecycle);
+    if (state_->file) {
+        StoreRingFailure(error, kRingAlreadyOpen);
+        return false;
+    }
+    TQCLogFile_1::tagInitData_1 data{};
+    data.bCounter = options.counter;
+    data.uiFileCount = options.count;
+    data.uiFileSize = options.size;
+    // The true lengths of the texts, by the places that refuse them.
+    std::size_t lengths[detail::kHeaderTooLong + 1] = {};
+    lengths[detail::kFileNameTooLong] = CopyText(options.name, data.szFileName);
+    lengths[detail::kFolderTooLong] = CopyText(LibraryFolder(options.folder), data.szFolder);
+    lengths[detail::kFooterTooLong] = CopyText(options.footer, data.szFooter);
+    lengths[detail::kHeaderTooLong] = CopyText(options.header, data.szHeader);
+
+    auto file = std::make_unique<RingFile>();
+    Info info{};
+    if (!file->Init(&data, &info)) {
+        if (info.uiModule == TQCLogFile_1::MODULE_LOGFILE &&
+            info.uiError == TQCLogFile_1::REASON_TOO_LONG &&
+            info.uiLocation >= detail::kFileNameTooLong &&
+            info.uiLocation <= detail::kHeaderTooLong) {
+            info.uiValue = static_cast<unsigned int>(lengths[info.uiLocation]);
+        }
+        detail::KeepFirstFailure(error.info, info);
+        return false;
+    }
+    if (!file->Switch(true, &info)) {
+        file->ShutDown();
+        detail::KeepFirstFailure(error.info, info);
+        return false;
+    }
+    file->UpdateRoom();
+    file->UpdatePath();
+    const std::size_t capacity = std::max(kMinGroupBytes, file->Room());
+    const std::size_t records =
+        std::clamp(capacity / kBytesPerGroupRecord, kMinGroupRecords, kMaxGroupRecords);
+    state_->commit = std::make_unique<GroupCommit>(*file, capacity, records);
+    state_->file = std::move(file);
+    state_->encoding = options.text == Text::raw ? Encoding::kRaw : Encoding::kUtf16Line;
+    state_->split = options.split;
+    return true;
+}
+
+bool Ring::write(std::string_view record, Error& error) { return write(&record, 1, error); }
+
+bool Ring::write(const std::string_view* records, std::size_t count, Error& error) {
+    std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
+    State& state = *state_;
+    if (!state.file) {
+        StoreRingFailure(error, kRingNotOpen);
+        return false;
+    }
+    if (!state.split) return state.commit->Submit(records, count, state.encoding, error.info);
+    // Runs of records that fit go in as they are; a longer one in pieces of its own.
+    bool ok = true;
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t limit = std::min(state.file->Room(), state.commit->Capacity());
+        if (GroupCommit::StoredSize(records[i], state.encoding) <= limit) continue;
+        if (i > begin) {
+            ok = state.commit->Submit(records + begin, i - begin, state.encoding, error.info) && ok;
+        }
+        ok = state.WritePieces(records[i], error.info) && ok;
+        begin = i + 1;
+    }
+    if (begin < count) {
+        ok = state.commit->Submit(records + begin, count - begin, state.encoding, error.info) && ok;
+    }
+    return ok;
+}
+
+bool Ring::close(Error& error) {
+    std::unique_lock<std::shared_mutex> lifecycle(state_->lifecycle);
+    State& state = *state_;
+    if (!state.file) {
+        StoreRingFailure(error, kRingNotOpen);
+        return false;
+    }
+    Info info{};
+    const bool ok = state.file->Switch(false, &info);
+    if (!ok) detail::KeepFirstFailure(error.info, info);
+    state.closed_stats =
+        RingStats{state.commit->Records(), state.file->Writes(), state.file->Bytes()};
+    state.commit.reset();
+    state.file.reset();
+    return ok;
+}
+
+bool Ring::is_open() const {
+    std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
+    return state_->file != nullptr;
+}
+
+std::string Ring::path() const {
+    std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
+    return state_->file ? state_->file->Path() : std::string();
+}
+
+std::size_t Ring::largest_record() const {
+    std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
+    return state_->file ? std::min(state_->file->Room(), state_->commit->Capacity()) : 0;
+}
+
+RingStats Ring::stats() const {
+    std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
+    const State& state = *state_;
+    if (!state.file) return state.closed_stats;
+    return RingStats{state.commit->Records(), state.file->Writes(), state.file->Bytes(),
+                     state.commit->Waiting()};
+}
+
+}  // namespace scrivlet
