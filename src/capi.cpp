@@ -131,9 +131,9 @@ int ScrivletLogFile_Assign_1(tagScrivletLogFile_1* pLogFile, const tagScrivletLo
     TQCLogFile_1* target = Object(pLogFile);
     const TQCLogFile_1* source = Object(pSource);
     if (TQCLogFileM_1* guarded = dynamic_cast<TQCLogFileM_1*>(target)) {
-        const TQCLogFileM_1* guardedSource = dynamic_cast<const TQCLogFileM_1*>(source);
-        if (guardedSource == nullptr) return 0;
-        *guarded = *guardedSource;
+        const TQCLogFileM_1* guarded_source = dynamic_cast<const TQCLogFileM_1*>(source);
+        if (guarded_source == nullptr) return 0;
+        *guarded = *guarded_source;
     } else {
         *target = *source;
     }
