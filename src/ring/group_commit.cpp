@@ -7,20 +7,13 @@
 #include "ring/group_commit.h"
 
 #include <cstring>
-#include <thread>
 
 #include "error_info.h"
 #include "ring/text.h"
 
 namespace scrivlet {
 namespace detail {
-namespace {
-
-// A leader waits for the callers that the last group released while a yield still brings one
-// back; it stops after this many yields that brought none.
-const int kIdleYields = 2;
-
-}  // namespace
+namespace {}  // namespace
 
 GroupCommit::GroupCommit(GroupSink& sink, std::size_t capacity, std::size_t max_records)
     : sink_(sink), capacity_(capacity), max_records_(max_records), outcomes_(max_records) {
@@ -56,6 +49,7 @@ bool GroupCommit::Fits(std::size_t stored) const {
 
 void GroupCommit::Append(std::string_view record, Encoding encoding, std::size_t stored,
                          Waiter& waiter) {
+    if (gathering_ && waiting_.callers + 1 >= last_callers_) gather_.notify_one();
     char* at = waiting_.bytes.get() + waiting_.used;
     if (encoding == Encoding::kRaw) {
         if (stored != 0) std::memcpy(at, record.data(), stored);
@@ -114,6 +108,12 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
         lock.lock();
     }
     if (leading) Lead(lock, me);
+    bool released;
+    {
+        std::lock_guard<std::mutex> wait(me.mutex);
+        released = me.done;
+    }
+    if (released && --returning_ == 0 && gathering_) gather_.notify_one();
     lock.unlock();
     KeepFirstFailure(error, me.info);
     return (me.info.uiErrorSet & 1u) == 0;
@@ -137,17 +137,13 @@ void GroupCommit::Lead(std::unique_lock<std::mutex>& lock, Waiter& waiter) {
 }
 
 void GroupCommit::WaitForLateCallers(std::unique_lock<std::mutex>& lock) {
-    // The callers of the last group come back with their next records as they are woken: give
-    // them the processor while the waiting group still grows towards the size of that group.
-    // A caller alone (or callers that do not come back) cost no wait at all.
-    int idle = 0;
-    while (last_callers_ > 1 && waiting_.callers < last_callers_ && idle < kIdleYields) {
-        const std::size_t before = waiting_.callers;
-        lock.unlock();
-        std::this_thread::yield();
-        lock.lock();
-        idle = waiting_.callers == before ? idle + 1 : 0;
-    }
+    // The callers of the last group come back with their next records once they have been
+    // scheduled: wait until the waiting group is as large as that group was, or every one of
+    // them has left (those that do not come back cost no more than getting the processor once).
+    // A caller alone never waits here.
+    gathering_ = true;
+    gather_.wait(lock, [this] { return waiting_.callers >= last_callers_ || returning_ == 0; });
+    gathering_ = false;
 }
 
 void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
@@ -177,7 +173,10 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     for (std::size_t i = 0; i < count; ++i) {
         Waiter& owner = *writing_.owners[i];
         const bool run_ends = i + 1 == count || writing_.owners[i + 1] != &owner;
-        if (run_ends && owner.pending == 0 && !owner.appending) Wake(owner, false);
+        if (run_ends && owner.pending == 0 && !owner.appending) {
+            ++returning_;
+            Wake(owner, false);
+        }
     }
 }
 

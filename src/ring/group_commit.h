@@ -111,11 +111,14 @@ class GroupCommit {
     std::vector<Info> outcomes_;  // the sink's results for the group being written
 
     mutable std::mutex mutex_;
-    std::condition_variable space_;  // the waiting group was taken: there is room again
-    Buffer waiting_;                 // the group that fills
-    Buffer writing_;                 // the group the leader writes
-    bool leader_ = false;            // some caller leads (or is about to)
-    std::size_t last_callers_ = 0;   // callers in the group written last
+    std::condition_variable space_;   // the waiting group was taken: there is room again
+    std::condition_variable gather_;  // a leader waits here for the released callers
+    Buffer waiting_;                  // the group that fills
+    Buffer writing_;                  // the group the leader writes
+    bool leader_ = false;             // some caller leads (or is about to)
+    std::size_t last_callers_ = 0;    // callers in the group written last
+    std::size_t returning_ = 0;       // callers told their records are written, not yet gone
+    bool gathering_ = false;          // a leader waits on gather_
     std::uint64_t records_ = 0;
     std::uint64_t groups_ = 0;
 };
