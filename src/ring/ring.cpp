@@ -107,9 +107,9 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         std::lock_guard<std::mutex> lock(path_mutex_);
         path_.clear();
         std::u16string wide(m_szFolderFileName, m_szFolderFileName + Length(m_szFolderFileName));
-        for (char16_t& c : wide) {
-            if (c == u'\\') c = u'/';
-        }
+#if !defined(_WIN32)
+        std::replace(wide.begin(), wide.end(), u'\\', u'/');  // as the file system names it
+#endif
         AppendUtf8(wide, path_);
         path_number_ = m_uiFileNumber;
     }
