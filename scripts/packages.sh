@@ -20,3 +20,8 @@ ensure_packages() {
 
 # What the default build and its tests need.
 SCRIVLET_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev pkg-config python3 libcli11-dev)
+
+# What the DLL in the MSVC C++ ABI needs (presets msvc-x86, msvc-x64; .ci/steps/55-msvc.sh): LLVM's
+# clang-cl, lld-link, llvm-lib, llvm-dlltool and llvm-undname, MinGW-w64's Windows headers, and
+# Wine to run the 64-bit test hosts.
+SCRIVLET_MSVC_PACKAGES=(cmake ninja-build clang-14 clang-tools-14 lld-14 llvm-14 mingw-w64-common wine64)
