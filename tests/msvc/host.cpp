@@ -310,6 +310,7 @@ void Division() {
     static const unsigned long long kRows[][2] = {
         {0, 1},
         {7, 10},
+        {4000000000ULL, 7},
         {1234567890123ULL, 10},
         {kMax, 10},
         {kMax, kMax},

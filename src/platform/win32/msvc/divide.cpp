@@ -17,14 +17,13 @@ unsigned long long DivideU64(unsigned long long dividend, unsigned long long div
         *remainder = low % by;
         return low / by;
     }
-    // Long division, one bit of the quotient a step. The rest stays below the divisor; when it
-    // had its top bit set, shifting it passes 2^64, which is more than any divisor.
+    // Long division, one bit of the quotient a step. Before each shift the rest is at most the
+    // dividend's bits above the current one, below 2^63, so the shift never overflows.
     unsigned long long quotient = 0;
     unsigned long long rest = 0;
     for (int bit = 63; bit >= 0; --bit) {
-        const bool carry = (rest >> 63) != 0;
         rest = (rest << 1) | ((dividend >> bit) & 1);
-        if (carry || rest >= divisor) {
+        if (rest >= divisor) {
             rest -= divisor;
             quotient |= 1ULL << bit;
         }
