@@ -2,8 +2,8 @@
 # a C++ host that uses the classes as a program of Microsoft's compiler does, and the C host of
 # the C interface (capi/capi_test.c). Both are built for x86 too, where linking them against
 # scrivlet.lib shows that every name they use is exported as their compiler expects; they run
-# where there is an emulator (msvc-x64: Wine), each in a folder of its own. A Wine warning about
-# a missing import or a block released on another heap fails the test, as does a failed check.
+# where there is an emulator (msvc-x64: Wine), each in a folder of its own. A Wine error, a
+# missing import or a block released on another heap fails the test, as does a failed check.
 if(NOT MSVC)
   return()
 endif()

@@ -2,6 +2,10 @@
 # the system DLLs, made from short module-definition files; the support pieces that Microsoft's
 # compiler takes from its static runtime library; and how the DLL is linked. Included by
 # src/CMakeLists.txt when the compiler is clang-cl.
+if(NOT SCRIVLET_DLLTOOL)
+  message(FATAL_ERROR "The build in the MSVC ABI needs cmake/toolchain-msvc-x86.cmake or "
+                      "cmake/toolchain-msvc-x64.cmake (the msvc-x86 and msvc-x64 presets).")
+endif()
 
 # scrivlet_msvc_import_library(<target> <def file>): an interface target that links the import
 # library of the DLL that the module-definition file describes. The file gives 32-bit x86
