@@ -18,6 +18,10 @@ SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind gnuplot-nox)
 # The Windows cross builds (32- and 64-bit MinGW-w64) and Wine for the 64-bit test suite
 # (.ci/steps/50-windows.sh).
 SCRIVLET_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64)
+# What the DLL in the MSVC C++ ABI needs (presets msvc-x86, msvc-x64; .ci/steps/55-msvc.sh): LLVM's
+# clang-cl, lld-link, llvm-lib, llvm-dlltool and llvm-undname, MinGW-w64's Windows headers, and
+# Wine to run the 64-bit test hosts.
+SCRIVLET_MSVC_PACKAGES=(cmake ninja-build clang-14 clang-tools-14 lld-14 llvm-14 mingw-w64-common wine64)
 # The libFuzzer targets: clang and its sanitizer runtimes (.ci/steps/60-fuzz.sh).
 SCRIVLET_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 

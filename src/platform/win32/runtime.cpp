@@ -1,5 +1,5 @@
-// The runtime operations on Windows: the clock and local time of the C runtime (msvcrt), and its
-// allocation-failure handler functions.
+// The runtime operations on Windows: the clock and local time of the C runtime (msvcrt), and the
+// allocation-failure handler functions of the runtime that the host allocates with.
 #include "platform/platform.h"
 
 // clang-format off
@@ -12,6 +12,15 @@
 #include <time.h>
 
 // clang-format on
+
+#if defined(_MSC_VER)
+// The allocation-failure handler functions of ucrtbase.dll, under their C names. The library
+// imports them (msvc/ucrtbase.def), so the runtime is loaded and initialized before the entry
+// point runs.
+extern "C" __declspec(dllimport) scrivlet::os::NewHandler
+    __cdecl _set_new_handler(scrivlet::os::NewHandler handler);
+extern "C" __declspec(dllimport) int __cdecl _set_new_mode(int mode);
+#endif
 
 namespace scrivlet {
 namespace os {
@@ -37,6 +46,19 @@ int native::_localtime64_s(TM* tmDest, const std::int64_t* sourceTime) {
     CopyCalendar(local, tmDest);
     return 0;
 }
+
+// The allocation-failure handler functions live in the C runtime whose operator new the host
+// uses, since that is where a failing allocation of the host asks for a handler.
+#if defined(_MSC_VER)
+
+// Built in the MSVC ABI, the library serves hosts of Microsoft's compiler, whose operator new
+// (with /MD) allocates through the Universal C Runtime, ucrtbase.dll (declared above).
+
+NewHandler _set_new_handler(NewHandler handler) { return ::_set_new_handler(handler); }
+
+int _set_new_mode(int mode) { return ::_set_new_mode(mode); }
+
+#else
 
 namespace {
 
@@ -73,6 +95,8 @@ int _set_new_mode(int mode) {
     if (function == nullptr) return 0;
     return reinterpret_cast<SetNewModeFunction>(reinterpret_cast<void*>(function))(mode);
 }
+
+#endif
 
 }  // namespace os
 }  // namespace scrivlet

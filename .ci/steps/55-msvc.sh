@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The DLL in the MSVC C++ ABI (clang-cl and lld-link of LLVM 14). The 32-bit DLL is built and
+# inspected, since this machine runs no 32-bit programs: its exports, demangled, against the list
+# kept in the repository, every function of the two classes __thiscall, its imports, the install
+# layout; its test hosts are linked against it. The 64-bit DLL is built and its test hosts run
+# under Wine, in a fresh prefix that is removed afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+started=$(date +%s)
+
+. scripts/packages.sh
+ensure_packages "${SCRIVLET_MSVC_PACKAGES[@]}"
+
+LLVM=/usr/lib/llvm-14/bin
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+# Every DLL and program imports only DLLs that Windows itself ships (and the hosts this library's
+# own DLL).
+check_imports() {
+  local file dll bad=0
+  for file in "$@"; do
+    while read -r dll; do
+      case "${dll,,}" in
+        kernel32.dll | msvcrt.dll | ucrtbase.dll | scrivlet.dll) ;;
+        *)
+          echo "error: ${file} imports ${dll}"
+          bad=1
+          ;;
+      esac
+    done < <("${LLVM}/llvm-readobj" --coff-imports "${file}" | sed -n 's/^ *Name: //p')
+  done
+  [[ ${bad} -eq 0 ]] &&
+    echo "imports: $# files import only KERNEL32.dll, msvcrt.dll, ucrtbase.dll (and scrivlet.dll)"
+  return ${bad}
+}
+
+# The names a DLL exports, C++ names demangled by llvm-undname, sorted.
+demangled_exports() {
+  local names
+  names=$("${LLVM}/llvm-readobj" --coff-exports "$1" | sed -n 's/^ *Name: \(..*\)$/\1/p')
+  {
+    grep -v '^?' <<< "${names}" || true
+    grep '^?' <<< "${names}" | "${LLVM}/llvm-undname" | awk 'NR % 3 == 2'
+  } | LC_ALL=C sort
+}
+
+# The 32-bit DLL exports exactly the interface, every function of the classes with __thiscall.
+check_exports() {
+  local dll=$1 expected=.ci/windows/scrivlet-msvc-x86-exports.txt exported
+  exported=$(demangled_exports "${dll}")
+  if ! diff -u "${expected}" <(echo "${exported}"); then
+    echo "error: the exports of ${dll} differ from ${expected} (- expected, + exported)"
+    return 1
+  fi
+  if grep -E 'TQCLogFileM?_1::[^ (]+\(' <<< "${exported}" | grep -v '__thiscall'; then
+    echo "error: the functions above of the classes are not __thiscall"
+    return 1
+  fi
+  echo "exports: $(wc -l < "${expected}") names, as expected; $(grep -c '__thiscall' <<< "${exported}") functions __thiscall"
+}
+
+echo "---- 32-bit DLL in the MSVC ABI"
+cmake --preset msvc-x86 > /dev/null
+cmake --build --preset msvc-x86
+check_exports build/msvc-x86/src/scrivlet.dll
+check_imports build/msvc-x86/src/scrivlet.dll build/msvc-x86/tests/*.exe
+install=$(mktemp -d /tmp/scrivlet-msvc-install.XXXXXX)
+cmake --install build/msvc-x86 --prefix "${install}" > /dev/null
+for file in bin/scrivlet.dll lib/scrivlet.lib lib/scrivlet.def include/scrivlet/scrivlet.h; do
+  [[ -f ${install}/${file} ]] || { echo "error: the install lacks ${file}"; exit 1; }
+done
+rm -rf "${install}"
+echo "install: bin/scrivlet.dll, lib/scrivlet.lib, lib/scrivlet.def, include/scrivlet/"
+
+echo "---- 64-bit DLL in the MSVC ABI and its test hosts under Wine"
+cmake --preset msvc-x64 > /dev/null
+cmake --build --preset msvc-x64
+check_imports build/msvc-x64/src/scrivlet.dll build/msvc-x64/tests/*.exe
+WINEPREFIX=$(mktemp -d /tmp/scrivlet-wine.XXXXXX)
+export WINEPREFIX
+cleanup() {
+  "${WINESERVER}" -k > /dev/null 2>&1 || true
+  rm -rf "${WINEPREFIX}"
+}
+trap cleanup EXIT
+# Wine's helper processes inherit the standard streams of the Wine process that starts them:
+# started here on /dev/null, they leave ctest's pipes alone.
+"${WINESERVER}" -p < /dev/null > /dev/null 2>&1
+WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "${WINE}" wineboot --init \
+  < /dev/null > /dev/null 2>&1
+ctest --preset msvc-x64 --output-on-failure
+
+for arch in x86 x64; do
+  echo "size: msvc-${arch} scrivlet.dll $(stat -c %s "build/msvc-${arch}/src/scrivlet.dll") bytes"
+done
+echo "---- msvc step took $(($(date +%s) - started)) s"

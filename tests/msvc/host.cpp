@@ -1,0 +1,370 @@
+// A host of the DLL in the MSVC C++ ABI that uses it as a program built with Microsoft's compiler
+// and /MD does: it links the classes directly, constructs them on its stack and with its own new,
+// calls their virtual operations through the virtual table, derives from them, casts them with
+// dynamic_cast and deletes them through a base pointer. It is freestanding (no C++ standard
+// library): its operator new and delete are those of such a host, malloc and free of the Universal
+// C Runtime, asking _callnewh for a handler when malloc fails; it prints through msvcrt.
+//
+// Divided into: the host's allocation functions, small helpers (configuration, records, files), the
+// checks (one function each, listed in kChecks) and main, which runs them and prints
+// "N passed, M failed". Under Wine it runs with WINEDEBUG=warn+module,warn+heap, so that a missing
+// import or a block released on another heap shows in its output too (tests.cmake).
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// clang-format off
+#include <stdio.h>
+#include <string.h>
+// clang-format on
+
+#include "platform/win32/msvc/divide.h"
+#include "scrivlet/scrivlet.h"
+
+extern "C" {
+void* __cdecl malloc(size_t size);
+void __cdecl free(void* block);
+typedef int(__cdecl* NewHandler)(size_t);
+int __cdecl _callnewh(size_t size);
+NewHandler __cdecl _query_new_handler(void);
+NewHandler __cdecl _set_new_handler(NewHandler handler);
+int __cdecl _query_new_mode(void);
+}
+
+// The host's operator new: the Universal C Runtime's malloc; when it fails, the runtime's
+// allocation-failure handler decides whether to try again.
+void* operator new(size_t size) {
+    for (;;) {
+        if (void* block = malloc(size)) return block;
+        if (_callnewh(size) == 0) {
+            printf("out of memory\n");
+            ExitProcess(3);
+        }
+    }
+}
+
+void operator delete(void* block) noexcept { free(block); }
+
+namespace scrivlet {
+namespace test {
+namespace {
+
+typedef TQCLogFile_1::tagInfoData_1 Info;
+typedef TQCLogFile_1::tagInitData_1 Config;
+typedef TQCLogFile_1::tagChangeData_1 Change;
+
+int g_failures = 0;
+
+#define EXPECT(condition)                                            \
+    do {                                                             \
+        if (!(condition)) {                                          \
+            ++g_failures;                                            \
+            printf("  line %d: failed: %s\n", __LINE__, #condition); \
+        }                                                            \
+    } while (0)
+
+Config MakeConfig(unsigned int count, unsigned int size, const wchar_t* folder) {
+    Config config = {};
+    config.uiFileCount = count;
+    config.uiFileSize = size;
+    wcscpy(config.szFolder, folder);
+    return config;
+}
+
+// Whether the record holds exactly this failure.
+bool SameRecord(const Info& info, const Info& expected) {
+    return memcmp(&info, &expected, sizeof info) == 0;
+}
+
+// The bytes of a file (at most size), or -1 when it cannot be opened.
+long ReadWhole(const wchar_t* path, unsigned char* buffer, DWORD size) {
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    DWORD length = 0;
+    const BOOL read = ReadFile(file, buffer, size, &length, nullptr);
+    CloseHandle(file);
+    return read ? static_cast<long>(length) : -1;
+}
+
+// Whether some handle still holds the file open for writing: an open that shares nothing fails.
+bool FileHeld(const wchar_t* path) {
+    const HANDLE file =
+        CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
+}
+
+// A class of the host derived from a library class: counts the switches that reach it.
+class CountingLog : public TQCLogFile_1 {
+  public:
+    bool Switch(bool bOn, tagInfoData_1* pInfo) override {
+        ++(bOn ? switched_on_ : switched_off_);
+        return TQCLogFile_1::Switch(bOn, pInfo);
+    }
+    int switched_on_ = 0;
+    int switched_off_ = 0;
+};
+
+// The interface version, both text forms of a known date-time, the clock and the folder walk.
+void FreeFunctions() {
+    EXPECT(ScrivletGetInterfaceVersion() == 5);
+    const unsigned long long known = (0x7EACULL << 32) | 0x23D1782DU;  // 2026-12-04 15:17:30.045
+    wchar_t text[25];
+    TQ_DateTime::DateTimeToString_1(known, text);
+    EXPECT(wcscmp(text, L"04.12.2026 15:17:30.045") == 0);
+    TQ_DateTime::DateTimeSpaceToString_1(known, text);
+    EXPECT(wcscmp(text, L"2026.12.04 15:17:30.045 ") == 0);
+    EXPECT((TQ_DateTime::GetLocalDateTime_1() >> 36) >= 2024);
+    unsigned int value = 99;
+    EXPECT(TQ_Folder::CheckCreateFolder_1(L"host-folder\\a\\b", value) == TQ_Folder::FOLDER_DONE);
+    EXPECT(value == 0 && (GetFileAttributesW(L"host-folder\\a\\b") & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT(TQ_Folder::CheckCreateFolder_1(L"", value) == TQ_Folder::FOLDER_EMPTY);
+}
+
+// A guarded object on the stack: a call before Init finds no mutex. (A function of its own, so
+// that no frame holds two objects and needs the runtime's stack probe.)
+__declspec(noinline) void GuardedOnTheStack() {
+    TQCLogFileM_1 guarded;
+    Info info = {};
+    EXPECT(!guarded.Write("x", 1, &info));
+    EXPECT(SameRecord(info, {48, ERROR_INVALID_HANDLE, 2, 15, 0, 1}));
+}
+
+// Objects on the stack: the defaults, the whole record of a refused configuration, and a
+// guarded call before Init.
+void StackObjects() {
+    GuardedOnTheStack();
+    TQCLogFile_1 plain;
+    Change change = {true, L"x"};
+    Info info = {};
+    EXPECT(plain.GetData(&change, &info) && !change.bSwitchedOn);
+    EXPECT(plain.GetFolderFileName(&change, &info) && change.pszFolderFileName[0] == 0);
+    Config config = MakeConfig(5, 100, L"");
+    EXPECT(!plain.Init(&config, &info));
+    EXPECT(SameRecord(info, {46, TQCLogFile_1::REASON_TOO_SMALL, 4, 3, 100, 1}));
+}
+
+// Init, Switch and Write through the virtual table of an object made with new: a record that no
+// longer fits moves to the second file, and the files hold exactly the records.
+void VirtualCalls() {
+    TQCLogFile_1* log = new TQCLogFile_1;
+    Config config = MakeConfig(3, 688, L"host-ring");
+    wcscpy(config.szFileName, L"ring.log");
+    Info info = {};
+    EXPECT(log->Init(&config, &info) && log->Switch(true, &info));
+    unsigned char record[300];
+    for (int i = 0; i < 3; ++i) {
+        memset(record, 'a' + i, sizeof record);
+        EXPECT(log->Write(record, sizeof record, &info));
+    }
+    Change change = {false, nullptr};
+    EXPECT(log->GetFolderFileName(&change, &info));
+    EXPECT(wcscmp(change.pszFolderFileName, L"host-ring\\ring_0002.log") == 0);
+    EXPECT(log->GetData(&change, &info) && change.bSwitchedOn);
+    EXPECT(log->Exit(&info) && info.uiErrorSet == 0);
+    delete log;
+    static unsigned char bytes[1024];
+    EXPECT(ReadWhole(L"host-ring\\ring_0001.log", bytes, sizeof bytes) == 600);
+    EXPECT(bytes[0] == 'a' && bytes[299] == 'a' && bytes[300] == 'b' && bytes[599] == 'b');
+    EXPECT(ReadWhole(L"host-ring\\ring_0002.log", bytes, sizeof bytes) == 300 && bytes[0] == 'c');
+}
+
+// The rotation inside the library's Write reaches the host's own Switch; dynamic_cast knows the
+// host's class.
+void DerivedSwitch() {
+    CountingLog log;
+    Config config = MakeConfig(2, 688, L"host-derived");
+    Info info = {};
+    EXPECT(log.Init(&config, &info) && log.Switch(true, &info));
+    static const unsigned char record[400] = {};
+    EXPECT(log.Write(record, sizeof record, &info) && log.Write(record, sizeof record, &info));
+    EXPECT(log.switched_on_ == 2 && log.switched_off_ == 1);
+    TQCLogFile_1* base = &log;
+    EXPECT(dynamic_cast<CountingLog*>(base) == &log);
+    EXPECT(dynamic_cast<TQCLogFileM_1*>(base) == nullptr);
+    EXPECT(log.Exit(&info));
+}
+
+// Objects that the library constructed: dynamic_cast finds their class, and deleting one through
+// a base pointer runs its destructor (closing the file) and gives the block back to the host.
+void DeleteAndCast() {
+    TQCLogFile_1* guarded = new TQCLogFileM_1;
+    TQCLogFile_1* plain = new TQCLogFile_1;
+    EXPECT(dynamic_cast<TQCLogFileM_1*>(guarded) == guarded);
+    EXPECT(dynamic_cast<TQCLogFileM_1*>(plain) == nullptr);
+    EXPECT(dynamic_cast<CountingLog*>(guarded) == nullptr);
+    Config config = MakeConfig(1, 4096, L"host-delete");
+    Info info = {};
+    EXPECT(guarded->Init(&config, &info) && guarded->Switch(true, &info));
+    EXPECT(guarded->Write("x", 1, &info));
+    EXPECT(FileHeld(L"host-delete\\LogFile_1_0001.log"));
+    delete guarded;
+    EXPECT(!FileHeld(L"host-delete\\LogFile_1_0001.log"));
+    delete plain;
+}
+
+// Two threads write into one TQCLogFileM_1; every record arrives whole, none inside another.
+struct Writer {
+    TQCLogFile_1* log;
+    unsigned char mark;
+    int failures;
+};
+const int kRecordsPerThread = 100;
+const int kRecordSize = 64;
+
+DWORD WINAPI WriteRecords(void* argument) {
+    Writer* writer = static_cast<Writer*>(argument);
+    unsigned char record[kRecordSize];
+    memset(record, writer->mark, sizeof record);
+    Info info = {};
+    for (int i = 0; i < kRecordsPerThread; ++i) {
+        if (!writer->log->Write(record, sizeof record, &info)) ++writer->failures;
+    }
+    return 0;
+}
+
+void TwoThreads() {
+    TQCLogFile_1* log = new TQCLogFileM_1;
+    Config config = MakeConfig(9, 4096, L"host-threads");
+    Info info = {};
+    EXPECT(log->Init(&config, &info) && log->Switch(true, &info));
+    Writer writers[2] = {{log, 'A', 0}, {log, 'B', 0}};
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i)
+        threads[i] = CreateThread(nullptr, 0, WriteRecords, &writers[i], 0, nullptr);
+    for (HANDLE thread : threads) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    EXPECT(writers[0].failures == 0 && writers[1].failures == 0);
+    EXPECT(log->Exit(&info));
+    delete log;
+    static unsigned char bytes[4096];
+    int counts[2] = {0, 0};
+    bool whole = true;
+    wchar_t path[] = L"host-threads\\LogFile_1_0001.log";
+    for (wchar_t digit = '1'; digit <= '9'; ++digit) {
+        path[sizeof path / sizeof path[0] - 6] = digit;  // the last digit, before ".log"
+        const long length = ReadWhole(path, bytes, sizeof bytes);
+        if (length < 0) continue;  // the ring did not reach this file
+        whole = whole && length % kRecordSize == 0;
+        for (long at = 0; at + kRecordSize <= length; at += kRecordSize) {
+            for (int k = 1; k < kRecordSize; ++k) whole = whole && bytes[at + k] == bytes[at];
+            ++counts[bytes[at] == 'B'];
+        }
+    }
+    EXPECT(whole && counts[0] == kRecordsPerThread && counts[1] == kRecordsPerThread);
+}
+
+// The allocation-failure handler that the DLL installs at load time is where the host's
+// operator new asks for one, in the Universal C Runtime: declining, and asked by malloc too
+// (mode 1). The handler itself is checked where the runtime keeps one: Wine 8's ucrtbase.dll
+// exports a _set_new_handler that only clears it.
+int ProbeHandler(size_t) { return 0; }
+
+void NewHandlerInHostRuntime() {
+    EXPECT(_query_new_mode() == 1);
+    const NewHandler installed = _query_new_handler();
+    const NewHandler before = _set_new_handler(ProbeHandler);
+    const bool keeps_handlers = _query_new_handler() == ProbeHandler;
+    _set_new_handler(before);
+    if (!keeps_handlers) {
+        printf("  (handler not checked: this runtime keeps no allocation-failure handler)\n");
+        return;
+    }
+    EXPECT(installed != nullptr && installed != ProbeHandler && installed(1) == 0);
+}
+
+#if defined(_WIN64)
+// The virtual table of an object the library constructed is the exported one, with the exported
+// functions in the slots after the deleting destructor, in this order. (TQCLogFileM_1 overrides
+// them slot for slot.)
+const char* const kSlots[] = {
+    "?Exit@TQCLogFile_1@@UEAA_NPEAUtagInfoData_1@1@@Z",
+    "?GetData@TQCLogFile_1@@UEAA_NQEAUtagChangeData_1@1@PEAUtagInfoData_1@1@@Z",
+    "?GetFolderFileName@TQCLogFile_1@@UEAA_NQEAUtagChangeData_1@1@PEAUtagInfoData_1@1@@Z",
+    "?Init@TQCLogFile_1@@UEAA_NQEAUtagInitData_1@1@PEAUtagInfoData_1@1@@Z",
+    "?ShutDown@TQCLogFile_1@@UEAAXXZ",
+    "?Switch@TQCLogFile_1@@UEAA_N_NPEAUtagInfoData_1@1@@Z",
+    "?Write@TQCLogFile_1@@UEAA_NPEBXIPEAUtagInfoData_1@1@@Z",
+};
+
+void VirtualTable() {
+    const HMODULE dll = GetModuleHandleW(L"scrivlet.dll");
+    TQCLogFile_1* log = new TQCLogFile_1;
+    void* const* table = *reinterpret_cast<void* const* const*>(log);
+    EXPECT(table == reinterpret_cast<void* const*>(GetProcAddress(dll, "??_7TQCLogFile_1@@6B@")));
+    for (int slot = 1; slot <= 7; ++slot) {
+        if (table[slot] != reinterpret_cast<void*>(GetProcAddress(dll, kSlots[slot - 1]))) {
+            ++g_failures;
+            printf("  slot %d is not %s\n", slot, kSlots[slot - 1]);
+        }
+    }
+    delete log;
+}
+#endif
+
+// DivideU64, the 32-bit build's 64-bit division, agrees with the machine's division.
+void Division() {
+    const unsigned long long kMax = ~0ULL;
+    static const unsigned long long kRows[][2] = {
+        {0, 1},
+        {7, 10},
+        {4000000000ULL, 7},
+        {1234567890123ULL, 10},
+        {kMax, 10},
+        {kMax, kMax},
+        {kMax - 1, kMax},
+        {1ULL << 63, 3},
+        {5, 1ULL << 32},
+        {kMax, 1000},
+        {kMax, 0xFFFFFFFFULL},
+        {kMax, (1ULL << 63) + 1},
+        {0x7EAC23D1782DULL, 60},
+    };
+    for (const auto& row : kRows) {
+        unsigned long long remainder = 0;
+        const unsigned long long quotient = msvc::DivideU64(row[0], row[1], &remainder);
+        if (quotient != row[0] / row[1] || remainder != row[0] % row[1]) {
+            ++g_failures;
+            printf("  %llu / %llu gave %llu rest %llu\n", row[0], row[1], quotient, remainder);
+        }
+    }
+}
+
+struct Check {
+    const char* name;
+    void (*run)();
+};
+
+const Check kChecks[] = {
+    {"date-time and folder functions, interface version", FreeFunctions},
+    {"objects on the stack, a refused configuration's record", StackObjects},
+    {"Init, Switch, Write through the virtual table", VirtualCalls},
+    {"a derived Switch reached by the rotation inside Write", DerivedSwitch},
+    {"dynamic_cast and delete through a base pointer", DeleteAndCast},
+    {"TQCLogFileM_1 from two threads", TwoThreads},
+    {"allocation-failure handler in the host's runtime", NewHandlerInHostRuntime},
+#if defined(_WIN64)
+    {"the virtual table: exported, in slot order", VirtualTable},
+#endif
+    {"64-bit division of the 32-bit build", Division},
+};
+
+}  // namespace
+}  // namespace test
+}  // namespace scrivlet
+
+int main() {
+    int passed = 0;
+    int failed = 0;
+    for (const scrivlet::test::Check& check : scrivlet::test::kChecks) {
+        const int before = scrivlet::test::g_failures;
+        check.run();
+        const bool ok = scrivlet::test::g_failures == before;
+        printf("%s %s\n", ok ? "ok    " : "FAILED", check.name);
+        ++(ok ? passed : failed);
+    }
+    printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
