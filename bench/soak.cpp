@@ -113,11 +113,11 @@ int Soak(const std::string& folder, unsigned long records, unsigned threads) {
         const unsigned long share = records / threads + (thread < records % threads ? 1 : 0);
         for (unsigned long n = 0; n < share && !failed; ++n) {
             // "thread T record N" padded with dots to 47 bytes, then LF.
-            char record[kRecordSize + 1];
-            std::snprintf(record, sizeof record, "thread %u record %-*lu", thread,
-                          static_cast<int>(kRecordSize), n);
-            for (std::size_t i = std::strlen(record); i < kRecordSize; ++i) record[i] = '.';
-            std::replace(record, record + kRecordSize - 1, ' ', '.');
+            char record[kRecordSize];
+            std::memset(record, '.', kRecordSize);
+            char text[40];
+            const int length = std::snprintf(text, sizeof text, "thread.%u.record.%lu", thread, n);
+            std::memcpy(record, text, static_cast<std::size_t>(length));
             record[kRecordSize - 1] = '\n';
             Info mine = {};
             if (!log.Write(record, kRecordSize, &mine)) {
