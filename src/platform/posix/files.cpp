@@ -7,13 +7,15 @@
 // security attributes is. A file opened for writing without FILE_SHARE_WRITE holds an exclusive
 // open-file-description lock on the whole file, taken before the file is truncated: a second
 // writer, in this or another process, is refused with ERROR_SHARING_VIOLATION and the file stays
-// as it was. The handle is taken before the file is touched, so that a full handle table
-// leaves the file as it was.
+// as it was. A file that CreateFileW creates has its directory entry synced before the call
+// returns (durability.h); the handle is taken before the file is touched, so that a full handle
+// table leaves the file as it was.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/posix/durability.h"
 #include "platform/posix/errors.h"
 #include "platform/posix/handle_table.h"
 #include "platform/posix/paths.h"
@@ -100,6 +102,15 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
     // device such as /dev/full) is written as it is.
     if (error == ERROR_SUCCESS && existed && writing && ftruncate(fd, 0) != 0 && errno != EINVAL) {
         error = posix::ErrorFromErrno(errno, path.c_str());
+    }
+    // A new file's directory entry goes to the storage before the file is handed out; a file
+    // whose entry cannot be synced is removed again, so that the next open creates it anew.
+    if (error == ERROR_SUCCESS && !existed) {
+        const int sync_error = posix::SyncParentDirectory(path.c_str());
+        if (sync_error != 0) {
+            unlink(path.c_str());
+            error = posix::ErrorFromErrno(sync_error, path.c_str());
+        }
     }
     if (error != ERROR_SUCCESS) {
         close(fd);
