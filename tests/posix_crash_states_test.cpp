@@ -53,6 +53,8 @@ struct Writer {
     bool lines;  // counter, header and footer lines
 };
 
+void PrintTo(const Writer& writer, std::ostream* os) { *os << writer.name; }
+
 class PowerCut : public ::testing::TestWithParam<Writer> {};
 
 // The writer creates its folder (two directories), wraps a ring of 3 files twice, writes 3 more
@@ -88,7 +90,6 @@ TEST_P(PowerCut, EveryStateKeepsTheAcknowledgedRecords) {
     std::string failures;
     for (const std::string& failure : result.failures) failures += "\n" + failure;
     EXPECT_EQ(failures, "");
-    EXPECT_GE(result.cuts, trace.ops.size());
     std::printf("%zu operations, %zu records: %zu cuts, %zu states, %zu checked by verify\n",
                 trace.ops.size(), trace.acknowledged.size(), result.cuts, result.states,
                 result.verified);

@@ -4,13 +4,13 @@
 // that its value fits a 32-bit field; neither the null handle nor the invalid-handle value is
 // ever a valid handle. A slot refers to an object (an open file or a mutex); several slots refer
 // to one object after DuplicateHandle. An object is taken together with a slot reserved for its
-// first handle, so that a call that gets an object cannot fail for want of a handle once it has
-// changed anything. An object lives while a handle refers to it, as a kernel
-// object does, and is then disposed of by its kind (files.cpp, mutexes.cpp). The table is fixed
-// in size: nothing is allocated. Taking and giving back slots and objects holds the table's lock;
-// looking a handle up does not: a handle in use by a call stays open until the call returns
-// (closing a handle that another thread is using is the caller's race, as on Windows, and since
-// objects live in a static array it can never touch freed memory).
+// first handle, so that a call that got an object cannot fail for want of a handle after it has
+// changed anything. An object lives while a handle refers to it, as a kernel object does, and is
+// then disposed of by its kind (files.cpp, mutexes.cpp). The table is fixed in size: nothing is
+// allocated. Taking and giving back slots and objects holds the table's lock; looking a handle
+// up does not: a handle in use by a call stays open until the call returns (closing a handle
+// that another thread is using is the caller's race, as on Windows, and since objects live in a
+// static array it can never touch freed memory).
 #ifndef SCRIVLET_PLATFORM_POSIX_HANDLE_TABLE_H
 #define SCRIVLET_PLATFORM_POSIX_HANDLE_TABLE_H
 
