@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/posix/paths.h"
 
@@ -60,19 +59,8 @@ const ErrnoMapping kErrnoTable[] = {
 // Whether the directory that would hold path exists.
 bool ParentExists(const char* path) {
     char parent[kNativePathSize];
-    std::size_t length = std::strlen(path);
-    if (length >= sizeof parent) return false;
-    std::memcpy(parent, path, length + 1);
-    while (length > 1 && parent[length - 1] == '/') parent[--length] = 0;
-    char* slash = std::strrchr(parent, '/');
-    if (slash == nullptr) return true;  // relative to the current directory, which exists
-    if (slash == parent) {
-        parent[1] = 0;  // the root
-    } else {
-        *slash = 0;
-    }
     struct stat info;
-    return stat(parent, &info) == 0 && S_ISDIR(info.st_mode);
+    return ParentDirectory(path, parent) && stat(parent, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace

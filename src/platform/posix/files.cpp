@@ -7,12 +7,15 @@
 // security attributes is. A file opened for writing without FILE_SHARE_WRITE holds an exclusive
 // open-file-description lock on the whole file, taken before the file is truncated: a second
 // writer, in this or another process, is refused with ERROR_SHARING_VIOLATION and the file stays
-// as it was.
+// as it was. A file that CreateFileW creates has its directory entry synced before the call
+// returns (durability.h); the handle is taken before the file is touched, so that a full handle
+// table leaves the file as it was.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/posix/durability.h"
 #include "platform/posix/errors.h"
 #include "platform/posix/handle_table.h"
 #include "platform/posix/paths.h"
@@ -75,39 +78,47 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
         O_CLOEXEC | (writing ? ((dwDesiredAccess & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
     if (dwFlagsAndAttributes & FILE_FLAG_WRITE_THROUGH) flags |= O_DSYNC;
 
+    // The handle first: without one the file is not touched.
+    posix::Object* object = posix::TakeObject(posix::Kind::kFile);
+    if (object == nullptr) return InvalidHandleValue();
     bool existed = false;
     const int fd = posix::OpenOrCreate(path.c_str(), flags, existed);
     if (fd < 0) {
+        posix::ReturnObject(object);
         return posix::InvalidWithError(posix::ErrorFromErrno(errno, path.c_str()));
     }
+    DWORD error = ERROR_SUCCESS;
     if (writing && (dwShareMode & FILE_SHARE_WRITE) == 0) {
         struct flock lock = {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
         if (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-            const int error = errno;
-            close(fd);
-            return posix::InvalidWithError((error == EAGAIN || error == EACCES)
-                                               ? ERROR_SHARING_VIOLATION
-                                               : posix::ErrorFromErrno(error, path.c_str()));
+            error = (errno == EAGAIN || errno == EACCES)
+                        ? ERROR_SHARING_VIOLATION
+                        : posix::ErrorFromErrno(errno, path.c_str());
         }
     }
     // Replace the contents. A file that cannot be truncated because it is no regular file (a
     // device such as /dev/full) is written as it is.
-    if (existed && writing && ftruncate(fd, 0) != 0 && errno != EINVAL) {
-        const int error = errno;
-        close(fd);
-        return posix::InvalidWithError(posix::ErrorFromErrno(error, path.c_str()));
+    if (error == ERROR_SUCCESS && existed && writing && ftruncate(fd, 0) != 0 && errno != EINVAL) {
+        error = posix::ErrorFromErrno(errno, path.c_str());
     }
-
-    posix::Object* object = posix::TakeObject(posix::Kind::kFile);
-    if (object == nullptr) {
+    // A new file's directory entry goes to the storage before the file is handed out; a file
+    // whose entry cannot be synced is removed again, so that the next open creates it anew.
+    if (error == ERROR_SUCCESS && !existed) {
+        const int sync_error = posix::SyncParentDirectory(path.c_str());
+        if (sync_error != 0) {
+            unlink(path.c_str());
+            error = posix::ErrorFromErrno(sync_error, path.c_str());
+        }
+    }
+    if (error != ERROR_SUCCESS) {
         close(fd);
-        return InvalidHandleValue();
+        posix::ReturnObject(object);
+        return posix::InvalidWithError(error);
     }
     object->fd = fd;
     const HANDLE handle = posix::Register(object);
-    if (handle == nullptr) return InvalidHandleValue();
     Table().SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }

@@ -20,6 +20,9 @@ Object g_objects[kObjects];
 // A slot is published (with release order) only after its object is complete, so a lookup that
 // reads it (with acquire order) sees the whole object.
 std::atomic<Object*> g_slots[kSlots];
+// What a reserved slot refers to until its object is registered: of no kind, so that no lookup,
+// close or duplication finds it.
+Object g_reserved;
 pthread_mutex_t g_table_lock = PTHREAD_MUTEX_INITIALIZER;
 
 class TableLock {
@@ -41,16 +44,22 @@ std::size_t SlotOfHandle(HANDLE handle) {
     return value / kHandleStep - 1;
 }
 
-// With the table lock held: a free slot now referring to object, or kSlots.
+// With the table lock held: a free slot now referring to object (without counting a reference),
+// or kSlots.
 std::size_t TakeSlot(Object* object) {
     for (std::size_t i = 0; i < kSlots; ++i) {
         if (g_slots[i].load(std::memory_order_relaxed) == nullptr) {
-            ++object->references;
             g_slots[i].store(object, std::memory_order_release);
             return i;
         }
     }
     return kSlots;
+}
+
+// With the table lock held: the open object a slot refers to, or null.
+Object* OpenObject(std::size_t slot) {
+    Object* object = slot < kSlots ? g_slots[slot].load(std::memory_order_relaxed) : nullptr;
+    return object == &g_reserved ? nullptr : object;
 }
 
 // With the table lock held: drops one handle of object, disposing of it with the last.
@@ -68,14 +77,16 @@ void Unreference(Object* object) {
 Object* TakeObject(Kind kind) {
     TableLock lock;
     for (Object& object : g_objects) {
-        if (object.kind == Kind::kFree) {
-            object.kind = kind;
-            object.references = 0;
-            object.fd = -1;
-            object.owner = 0;
-            object.levels = 0;
-            return &object;
-        }
+        if (object.kind != Kind::kFree) continue;
+        const std::size_t slot = TakeSlot(&g_reserved);
+        if (slot == kSlots) break;
+        object.kind = kind;
+        object.references = 0;
+        object.slot = slot;
+        object.fd = -1;
+        object.owner = 0;
+        object.levels = 0;
+        return &object;
     }
     Table().SetLastError(ERROR_TOO_MANY_OPEN_FILES);
     return nullptr;
@@ -83,17 +94,15 @@ Object* TakeObject(Kind kind) {
 
 void ReturnObject(Object* object) {
     TableLock lock;
+    g_slots[object->slot].store(nullptr, std::memory_order_relaxed);
     object->kind = Kind::kFree;
 }
 
 HANDLE Register(Object* object) {
     TableLock lock;
-    const std::size_t slot = TakeSlot(object);
-    if (slot < kSlots) return HandleOfSlot(slot);
     ++object->references;
-    Unreference(object);
-    Table().SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-    return nullptr;
+    g_slots[object->slot].store(object, std::memory_order_release);
+    return HandleOfSlot(object->slot);
 }
 
 Object* Find(HANDLE handle, Kind kind) {
@@ -110,8 +119,7 @@ BOOL native::CloseHandle(HANDLE hObject) {
     {
         posix::TableLock lock;
         const std::size_t slot = posix::SlotOfHandle(hObject);
-        posix::Object* object =
-            slot < posix::kSlots ? posix::g_slots[slot].load(std::memory_order_relaxed) : nullptr;
+        posix::Object* object = posix::OpenObject(slot);
         if (object != nullptr) {
             posix::g_slots[slot].store(nullptr, std::memory_order_relaxed);
             posix::Unreference(object);
@@ -127,9 +135,7 @@ BOOL native::DuplicateHandle(HANDLE /*hSourceProcessHandle*/, HANDLE hSourceHand
                              DWORD /*dwDesiredAccess*/, BOOL /*bInheritHandle*/,
                              DWORD /*dwOptions*/) {
     posix::TableLock lock;
-    const std::size_t slot = posix::SlotOfHandle(hSourceHandle);
-    posix::Object* object =
-        slot < posix::kSlots ? posix::g_slots[slot].load(std::memory_order_relaxed) : nullptr;
+    posix::Object* object = posix::OpenObject(posix::SlotOfHandle(hSourceHandle));
     if (object == nullptr || lpTargetHandle == nullptr) {
         Table().SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -139,6 +145,7 @@ BOOL native::DuplicateHandle(HANDLE /*hSourceProcessHandle*/, HANDLE hSourceHand
         Table().SetLastError(ERROR_TOO_MANY_OPEN_FILES);
         return FALSE;
     }
+    ++object->references;
     *lpTargetHandle = posix::HandleOfSlot(copy);
     return TRUE;
 }

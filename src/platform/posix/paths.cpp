@@ -1,5 +1,7 @@
-// UTF-16 paths of the library as native UTF-8 paths (see paths.h).
+// UTF-16 paths of the library as native UTF-8 paths, and parent directories (see paths.h).
 #include "platform/posix/paths.h"
+
+#include <cstring>
 
 namespace scrivlet {
 namespace os {
@@ -46,6 +48,23 @@ DWORD NativePath(LPCWSTR path, char* buffer, std::size_t size) {
     }
     buffer[out] = 0;
     return ERROR_SUCCESS;
+}
+
+bool ParentDirectory(const char* path, char* parent) {
+    std::size_t length = std::strlen(path);
+    parent[0] = 0;
+    if (length >= kNativePathSize) return false;
+    std::memcpy(parent, path, length + 1);
+    while (length > 1 && parent[length - 1] == '/') parent[--length] = 0;
+    char* slash = std::strrchr(parent, '/');
+    if (slash == nullptr) {
+        std::memcpy(parent, ".", 2);
+    } else if (slash == parent) {
+        parent[1] = 0;
+    } else {
+        *slash = 0;
+    }
+    return true;
 }
 
 NativePathBuffer::NativePathBuffer(LPCWSTR path) {

@@ -1,4 +1,4 @@
-// UTF-16 paths of the library as native UTF-8 paths.
+// UTF-16 paths of the library as native UTF-8 paths, and the directory that holds a native path.
 #ifndef SCRIVLET_PLATFORM_POSIX_PATHS_H
 #define SCRIVLET_PLATFORM_POSIX_PATHS_H
 
@@ -19,6 +19,11 @@ const std::size_t kNativePathSize = 1024;
 // path, ERROR_INVALID_NAME for an unpaired surrogate, ERROR_FILENAME_EXCED_RANGE when the result
 // does not fit.
 DWORD NativePath(LPCWSTR path, char* buffer, std::size_t size);
+
+// The directory that holds path (a native path), into parent (kNativePathSize bytes): "." for a
+// name without a directory, "/" for a name in the root. Trailing slashes of path are ignored.
+// False, leaving parent empty, when path does not fit.
+bool ParentDirectory(const char* path, char* parent);
 
 // A path converted into a buffer of its own; ok() tells whether the conversion worked, and on
 // failure it has already set the last error.
