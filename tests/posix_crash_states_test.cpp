@@ -14,6 +14,7 @@
 #include "crashstates/explorer.h"
 #include "platform/posix/durability.h"
 #include "platform/posix/handle_table.h"
+#include "scrivlet/ring.h"
 #include "support/files.h"
 #include "support/probe.h"
 
@@ -51,6 +52,7 @@ namespace fs = std::filesystem;
 struct Writer {
     const char* name;
     bool lines;  // counter, header and footer lines
+    bool ring;   // through scrivlet::Ring, four records a call (one group each)
 };
 
 void PrintTo(const Writer& writer, std::ostream* os) { *os << writer.name; }
@@ -63,20 +65,45 @@ TEST_P(PowerCut, EveryStateKeepsTheAcknowledgedRecords) {
     TempDir dir;
     const bool lines = GetParam().lines;
     Trace trace;
-    Probe<> log;  // outlives the recording: the cut comes before anything is closed
+    Probe<> log;  // outlive the recording: the cut comes before anything is closed
+    scrivlet::Ring ring;
     {
         Recorder recorder(&trace);
         Info info = NoError();
-        ASSERT_TRUE(Open(
-            log, Config(3, 688, "log", "crash\\ring", lines ? "h" : "", lines ? "f" : "", lines),
-            &info));
-        unsigned opened = 1, in_file = 0;
-        for (unsigned n = 1; opened < 7 || in_file < 3; ++n, ++in_file) {
-            const unsigned number = log.m_uiFileNumber;
-            const std::string record = crash::Record(n);
-            ASSERT_TRUE(log.Write(record.data(), crash::kRecordSize, &info)) << n;
-            trace.Acknowledge(record);
-            if (log.m_uiFileNumber != number) ++opened, in_file = 0;
+        if (GetParam().ring) {
+            scrivlet::RingOptions options;
+            options.folder = "crash/ring";
+            options.name = "log";
+            options.count = 3;
+            options.size = 688;
+            options.header = "h";
+            options.footer = "f";
+            options.counter = true;
+            options.text = scrivlet::Text::raw;
+            scrivlet::Error error;
+            ASSERT_TRUE(ring.open(options, error)) << error.message();
+            std::string path = ring.path();
+            for (unsigned n = 1, opened = 1; opened < 7; n += 4) {
+                const std::string records[] = {crash::Record(n), crash::Record(n + 1),
+                                               crash::Record(n + 2), crash::Record(n + 3)};
+                const std::string_view views[] = {records[0], records[1], records[2], records[3]};
+                ASSERT_TRUE(ring.write(views, 4, error)) << error.message();
+                for (const std::string& record : records) trace.Acknowledge(record);
+                if (ring.path() != path) ++opened, path = ring.path();
+            }
+        } else {
+            ASSERT_TRUE(Open(
+                log,
+                Config(3, 688, "log", "crash\\ring", lines ? "h" : "", lines ? "f" : "", lines),
+                &info));
+            unsigned opened = 1, in_file = 0;
+            for (unsigned n = 1; opened < 7 || in_file < 3; ++n, ++in_file) {
+                const unsigned number = log.m_uiFileNumber;
+                const std::string record = crash::Record(n);
+                ASSERT_TRUE(log.Write(record.data(), crash::kRecordSize, &info)) << n;
+                trace.Acknowledge(record);
+                if (log.m_uiFileNumber != number) ++opened, in_file = 0;
+            }
         }
     }
 #ifdef SCRIVLET_TOOL
@@ -96,7 +123,9 @@ TEST_P(PowerCut, EveryStateKeepsTheAcknowledgedRecords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, PowerCut,
-                         ::testing::Values(Writer{"Records", false}, Writer{"Lines", true}),
+                         ::testing::Values(Writer{"Records", false, false},
+                                           Writer{"Lines", true, false},
+                                           Writer{"Ring", true, true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 bool Synced(const fs::path& path) {
