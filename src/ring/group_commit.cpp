@@ -105,16 +105,20 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
             me.wake.wait(wait, [&me] { return me.done || me.lead; });
             leading = me.lead && !me.done;
         }
-        lock.lock();
+        if (leading) lock.lock();
     }
     if (leading) Lead(lock, me);
+    if (lock.owns_lock()) lock.unlock();
     bool released;
     {
         std::lock_guard<std::mutex> wait(me.mutex);
         released = me.done;
     }
-    if (released && --returning_ == 0 && gathering_) gather_.notify_one();
-    lock.unlock();
+    if (released && --returning_ == 0) {
+        lock.lock();
+        if (gathering_) gather_.notify_one();
+        lock.unlock();
+    }
     KeepFirstFailure(error, me.info);
     return (me.info.uiErrorSet & 1u) == 0;
 }

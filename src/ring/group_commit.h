@@ -15,6 +15,7 @@
 #ifndef SCRIVLET_RING_GROUP_COMMIT_H
 #define SCRIVLET_RING_GROUP_COMMIT_H
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
