@@ -24,6 +24,9 @@
 #define SCRIVLET_COUNTER_LINE_FORMAT "%u %u %u\r\n"
 // A header or footer line behind its stamp, from its text and the numbers 1 and its kind.
 #define SCRIVLET_TEXT_LINE_FORMAT "%s %u %u\r\n"
+// The form of the time stamp in front of every library line: each '0' stands for one digit, the
+// fields are year, month, day, hour, minute, second and millisecond, in this order.
+#define SCRIVLET_STAMP_FORM "0000.00.00 00:00:00.000 "
 
 namespace scrivlet {
 namespace format {
@@ -34,6 +37,9 @@ constexpr unsigned int kDefaultFileSize = 10485760;
 
 // Characters of the time stamp in front of every library line, its blank included.
 constexpr unsigned int kStampLength = 24;
+static_assert(sizeof(SCRIVLET_STAMP_FORM) - 1 == kStampLength, "the stamp form is the stamp");
+// A base name is cut at its first kNameEnd ("app.log" is stored as "app").
+constexpr char kNameEnd = '.';
 // Bytes of one character in the files (UTF-16LE).
 constexpr unsigned int kBytesPerChar = 2;
 

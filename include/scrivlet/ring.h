@@ -101,6 +101,10 @@ class SCRIVLET_RING_API Ring {
     // 8, the true length of a text that was too long) in error.
     bool open(const RingOptions& options, Error& error);
 
+    // Whether open() would take the configuration, without touching the disk: false with the
+    // refusal open() would report (the true length of a text that was too long) in error.
+    static bool check(const RingOptions& options, Error& error);
+
     // Writes one record; true once it is on the storage. A record larger than an empty file
     // holds is refused as the log file refuses it (module 46, place 17, uiValue the largest
     // record that fits), unless options.split.
