@@ -8,8 +8,9 @@
 SCRIVLET_BUILD_PACKAGES=(cmake ninja-build g++)
 # What the default preset builds beyond the library: the tests (GoogleTest; Python and pkg-config
 # for the hosts of the C interface and of the installed package) and the command-line host that
-# they run (CLI11). The Windows cross builds build GoogleTest from these sources too.
-SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config libcli11-dev libspdlog-dev)
+# they run (CLI11 for its arguments, nlohmann-json for its JSON). The Windows cross builds build GoogleTest from these sources too.
+SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config libcli11-dev nlohmann-json3-dev
+  libspdlog-dev)
 # The format check of .ci/steps/10-format.sh.
 SCRIVLET_FORMAT_PACKAGES=(clang-format)
 # The benchmark's peer (spdlog), its instruction counts (valgrind) and its charts (gnuplot);

@@ -161,10 +161,10 @@ def case_failures():
     os.makedirs("blocked")
     open("blocked/file", "w").close()
     cases = [
-        (["write", "-c", "0"], 1, ["the file count is too small", "value: 0"]),
-        (["write", "-s", "104857601"], 1, ["file size is too large", "value: 104857601"]),
-        (["check", "--header", "h" * 70], 1, ["header text is too long", "value: 70"]),
-        (["write", "-d", "blocked/file/sub"], 1, ["creating the folder", "system error 3: path not found"]),
+        (["write", "-c", "0"], 1, ["the file count is too small: 0 (file count; at least 1)"]),
+        (["write", "-s", "104857601"], 1, ["file size is too large: 104857601"]),
+        (["check", "--header", "h" * 70], 1, ["header text is too long: 70 "]),
+        (["write", "-d", "blocked/file/sub"], 1, ["creating the folder", "system error 3, path not found"]),
         (["write", "-s", "99999999999"], 2, ["--size"]),
         (["write", "--no-such-option"], 2, ["no-such-option"]),
         (["check", "-d", "a/b", "-c", "7"], 0, ["ok", "a/b/LogFile_1_0007.log"]),
