@@ -80,6 +80,12 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
 // raw ring left files of equal sizes in every run, 1 otherwise.
 int RunTable(Settings& settings);
 
+// The pipe command: `scrivlet write` (the tool at tool) against s6-log, multilog and rotatelogs
+// on the same input through a pipe into work, and the latency of a trickle; prints its table and
+// writes lines/s per logger to chart_data (unless empty). 0 when the targets are met.
+int RunPipe(const std::string& tool, const std::string& work, bool quick,
+            const std::string& chart_data);
+
 // The loop command: count Writes of size bytes in folder through one side ("lib", "libm" with
 // threads threads, or "raw"), within the functions the profiler counts. 0 on success, 1 when the
 // raw ring fails, 2 on bad arguments.
