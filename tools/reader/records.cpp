@@ -47,9 +47,9 @@ void RecordReader::Feed(std::string_view bytes, unsigned int file, std::vector<R
             file_ = file;
             at = 0;
         }
-        if (pending_.size() > limit_) {
-            // No line end within the limit: the first piece goes out unended, without parting
-            // a surrogate pair.
+        if (pending_.size() >= limit_ + end.size()) {
+            // No line end starts within the limit (the room behind it holds a whole one): the
+            // first piece goes out unended, without parting a surrogate pair.
             std::size_t cut = limit_;
             const auto high = static_cast<unsigned char>(pending_[cut - 1]);
             if (!raw && high >= 0xD8 && high <= 0xDB) cut -= 2;

@@ -160,7 +160,7 @@ std::string MomentText(const Moment& moment) {
     unsigned int value = 0;
     for (std::size_t i = text.size(); i-- > 0;) {
         if (text[i] != kDigit) continue;
-        if (i + 1 == text.size() || text[i + 1] != kDigit) value = moment[--field];
+        if (i + 1 == text.size() || kStampForm[i + 1] != kDigit) value = moment[--field];
         text[i] = static_cast<char>('0' + value % 10);
         value /= 10;
     }
