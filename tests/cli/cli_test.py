@@ -19,6 +19,13 @@ import termios
 import time
 
 TOOL = os.path.abspath(sys.argv[1])
+STARTED = []  # every process a case starts; those still running at its end are killed
+
+
+def spawn(args, **kwargs):
+    process = subprocess.Popen([TOOL] + args, **kwargs)
+    STARTED.append(process)
+    return process
 
 
 def run(args, data=b"", cwd=None, timeout=60, **kwargs):
@@ -211,7 +218,7 @@ def case_failures():
 
 def start_writer(args):
     reader, writer = os.pipe()
-    process = subprocess.Popen([TOOL, "write"] + args, stdin=reader, stderr=subprocess.PIPE)
+    process = spawn(["write"] + args, stdin=reader, stderr=subprocess.PIPE)
     os.close(reader)
     return process, writer
 
@@ -258,7 +265,7 @@ def case_follow():
     ring = ["-d", "f", "-s", "1024", "-c", "3", "--counter", "--footer", "End"]
     check(run(["write"] + ring, numbers(50)).returncode == 0, "first write")
     with open("follow.out", "wb") as out:
-        follower = subprocess.Popen([TOOL, "cat", "--follow", "--interval", "0.02"] + ring,
+        follower = spawn(["cat", "--follow", "--interval", "0.02"] + ring,
                                     stdout=out)
         wait_for(lambda: open("follow.out").read().split()[-1:] == ["50"], "the records so far")
         writer, pipe = start_writer(ring)  # a new writer: starts again at file 1
@@ -288,7 +295,7 @@ def case_follow_trusts_counters():
     os.utime("f/LogFile_1_0001.log", (later, later))
     ring = ["-d", "f", "-c", "3", "--counter", "--footer", "End"]
     with open("follow.out", "wb") as out:
-        follower = subprocess.Popen([TOOL, "cat", "--follow", "--interval", "0.02"] + ring,
+        follower = spawn(["cat", "--follow", "--interval", "0.02"] + ring,
                                     stdout=out)
         wait_for(lambda: "c" in open("follow.out").read().split(), "the records so far")
         time.sleep(0.5)
@@ -313,7 +320,9 @@ def case_kill_loses_no_acknowledged_group():
             batches.append(b"".join(b"%d.%d.%d %s\n" % (round_, k, i, b"y" * (i * 37 % 300))
                                     for i in range(30 + 40 * k)))
             os.write(pipe, batches[-1])
-            wait_for(lambda: pipe_holds(pipe) == 0, "the pipe to drain")
+            deadline = time.monotonic() + 10  # no sleep: the kill follows the drain at once
+            while pipe_holds(pipe) > 0 and time.monotonic() < deadline:
+                pass
         writer.send_signal(signal.SIGKILL)
         writer.wait(timeout=60)
         os.close(pipe)
@@ -389,7 +398,7 @@ def case_json():
     verify = json.loads(run(["verify", "--json", "-d", "j0", "-c", "9", "--counter"]).stdout)
     check(verify["ok"] and len(verify["files"]) > 1 and verify["order"] == "counter", verify)
     with open("follow.out", "wb") as out:
-        follower = subprocess.Popen([TOOL, "cat", "--json", "--follow", "--interval", "0.02",
+        follower = spawn(["cat", "--json", "--follow", "--interval", "0.02",
                                      "-d", "jf"], stdout=out)
         time.sleep(0.3)
         check(run(["write", "-d", "jf"], data).returncode == 0, "write while following")
@@ -452,7 +461,7 @@ def case_follow_survives_changes():
     craft("c", 1, counter=1, records=text_records(*[f"old {n}" for n in range(20)]))
     ring = ["-d", "c", "-c", "1", "--counter"]
     with open("follow.out", "wb") as out:
-        follower = subprocess.Popen([TOOL, "cat", "--follow", "--interval", "0.02"] + ring,
+        follower = spawn(["cat", "--follow", "--interval", "0.02"] + ring,
                                     stdout=out, stderr=subprocess.PIPE)
         wait_for(lambda: "old 19" in open("follow.out").read(), "the first records")
         os.truncate("c/LogFile_1_0001.log", 100)
@@ -474,7 +483,7 @@ def case_follow_survives_changes():
 def case_progress_on_a_terminal():
     for options, shown in (([], True), (["--quiet"], False)):
         master, slave = pty.openpty()
-        writer = subprocess.Popen([TOOL, "write", "-d", "p"] + options, stdin=subprocess.PIPE,
+        writer = spawn(["write", "-d", "p"] + options, stdin=subprocess.PIPE,
                                   stderr=slave)
         os.close(slave)
         for n in range(8):
@@ -512,5 +521,11 @@ def case_help_and_version():
 if __name__ == "__main__":
     with tempfile.TemporaryDirectory() as directory:
         os.chdir(directory)
-        globals()["case_" + sys.argv[2]]()
+        try:
+            globals()["case_" + sys.argv[2]]()
+        finally:
+            for process in STARTED:
+                if process.poll() is None:
+                    process.kill()
+                    process.wait()
     print("passed:", sys.argv[2])
