@@ -37,6 +37,10 @@ using Clock = std::chrono::steady_clock;
 // The most bytes one read takes from standard input, and the size the pipe is enlarged to (as far
 // as the system allows): a burst waits in the pipe while the group before it is written.
 const std::size_t kReadBound = std::size_t{1} << 20;
+// The most bytes of input one group takes (what the pipe holds when it is read, and what comes
+// in while it is read); the ring's groups hold them stored as UTF-16, twice as many bytes. Larger
+// groups mean fewer write calls of more bytes each, which the storage takes faster.
+const std::size_t kGroupBound = std::size_t{4} << 20;
 
 void Report(const char* doing, const scrivlet::Error& error) {
     std::cerr << "scrivlet write: " << doing << " failed: " << error.message() << "\n";
@@ -93,7 +97,7 @@ void EnlargePipe() {
 
 enum class ReadResult { kData, kEnd, kStopped, kError };
 
-// Appends what standard input holds (at most the read bound) to input, waiting until it holds
+// Appends what standard input holds (at most the group bound) to input, waiting until it holds
 // something, the input ends, or a stop signal comes.
 ReadResult ReadSome(std::string& input) {
     for (;;) {
@@ -105,9 +109,19 @@ ReadResult ReadSome(std::string& input) {
         if (ready <= 0) continue;
         const std::size_t old_size = input.size();
         input.resize(old_size + kReadBound);
-        const ssize_t got = read(STDIN_FILENO, &input[old_size], kReadBound);
-        input.resize(old_size + (got > 0 ? static_cast<std::size_t>(got) : 0));
-        if (got > 0) return ReadResult::kData;
+        ssize_t got = read(STDIN_FILENO, &input[old_size], kReadBound);
+        std::size_t taken = got > 0 ? static_cast<std::size_t>(got) : 0;
+        // A pipe that was full holds a burst: what follows it in the pipe already goes into the
+        // same group, up to the bound.
+        for (struct pollfd more = {STDIN_FILENO, POLLIN, 0};
+             static_cast<std::size_t>(got) == kReadBound && taken < kGroupBound &&
+             poll(&more, 1, 0) == 1 && (more.revents & POLLIN) != 0;) {
+            input.resize(old_size + taken + kReadBound);
+            got = read(STDIN_FILENO, &input[old_size + taken], kReadBound);
+            if (got > 0) taken += static_cast<std::size_t>(got);
+        }
+        input.resize(old_size + taken);
+        if (taken > 0) return ReadResult::kData;
         if (got == 0) return ReadResult::kEnd;
         if (errno != EINTR && errno != EAGAIN) return ReadResult::kError;
     }
@@ -230,6 +244,7 @@ int RunWrite(const WriteOptions& given) {
     scrivlet::RingOptions options = given.ring.options;
     options.text = given.raw ? scrivlet::Text::raw : scrivlet::Text::utf16;
     options.split = true;
+    options.group_bytes = 2 * kGroupBound;
     scrivlet::Ring ring;
     scrivlet::Error error;
     if (!ring.open(options, error)) {

@@ -57,6 +57,9 @@ struct RingOptions {
     Text text = Text::utf16;
     bool split = false;  // a record longer than a file holds is written as several records that
                          // each fit (on UTF-16 character boundaries), instead of being refused
+    std::size_t group_bytes = 0;  // the most bytes a group holds (0: 1 MiB), at least the largest
+                                  // record; a host that hands in large batches at once (a pipe)
+                                  // writes them in fewer calls with more
 };
 
 // A failure: the library's error information record and its words.

@@ -25,8 +25,8 @@ using detail::Encoding;
 using detail::GroupCommit;
 using detail::Info;
 
-// The waiting group holds at least this much, and at least the largest record, so that a pipe
-// of short lines reaches the storage in writes large enough to be fast.
+// The waiting group holds this much unless the options say otherwise, and at least the largest
+// record, so that a pipe of short lines reaches the storage in writes large enough to be fast.
 const std::size_t kMinGroupBytes = std::size_t{1} << 20;
 // Records per group: one for every this many bytes of the group, within these bounds.
 const std::size_t kBytesPerGroupRecord = 64;
@@ -278,7 +278,8 @@ bool Ring::open(const RingOptions& options, Error& error) {
     }
     file->UpdateRoom();
     file->UpdatePath();
-    const std::size_t capacity = std::max(kMinGroupBytes, file->Room());
+    const std::size_t capacity =
+        std::max(options.group_bytes != 0 ? options.group_bytes : kMinGroupBytes, file->Room());
     const std::size_t records =
         std::clamp(capacity / kBytesPerGroupRecord, kMinGroupRecords, kMaxGroupRecords);
     state_->commit = std::make_unique<GroupCommit>(*file, capacity, records);
