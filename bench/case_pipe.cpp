@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -121,6 +122,18 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Empties folder, which the loggers fill with folders of their own, or creates it.
+void Fresh(const std::string& folder) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder, ignored);
+}
+
+void Remove(const std::string& folder) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
 std::vector<std::string> Expand(const std::vector<std::string>& args, const std::string& target) {
     std::vector<std::string> out;
     for (const std::string& arg : args) out.push_back(arg == "{}" ? target : arg);
@@ -130,7 +143,7 @@ std::vector<std::string> Expand(const std::vector<std::string>& args, const std:
 // One run: the input through a pipe into a fresh folder; seconds until the logger has exited.
 bool Run(const Contender& contender, const std::string& folder, const std::string& input,
          double& seconds, std::uint64_t& writes) {
-    EmptyFolder(folder);
+    Fresh(folder);
     const std::string target = contender.name == "rotatelogs" ? folder + "/log" : folder + "/ring";
     if (contender.name != "rotatelogs" && !contender.scrivlet) mkdir(target.c_str(), 0755);
     int pipe_in = -1;
@@ -154,7 +167,7 @@ bool Exists(const std::string& program) {
 
 // The median of one durable write of a line appended to a file (O_DSYNC), in seconds.
 double DurableLineWrite(const std::string& folder, const std::string& line) {
-    EmptyFolder(folder);
+    Fresh(folder);
     const std::string path = folder + "/probe";
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_DSYNC | O_CLOEXEC, 0644);
     std::vector<double> times;
@@ -171,7 +184,7 @@ double DurableLineWrite(const std::string& folder, const std::string& line) {
 // write call that stores it, and the write calls per line.
 bool Trickle(const std::string& tool, const std::string& folder, unsigned int lines,
              Latencies& latencies, double& writes_per_line) {
-    EmptyFolder(folder);
+    Fresh(folder);
     int pipe_in = -1;
     const pid_t pid =
         Start({tool, "write", "-q", "-d", folder + "/ring", "-c", "5", "-s", "1048576"}, pipe_in);
@@ -264,7 +277,7 @@ int RunPipe(const std::string& tool, const std::string& work, bool quick,
             results[i].seconds.push_back(seconds);
         }
     }
-    RemoveFolder(work + "/pipe");
+    Remove(work + "/pipe");
 
     std::printf("\n%-22s %12s %9s %12s  %s\n", "logger", "lines/s", "MB/s", "write calls",
                 "what a power cut can lose");
@@ -312,8 +325,8 @@ int RunPipe(const std::string& tool, const std::string& work, bool quick,
     const std::string sample = "trickle line 100 of the pipe benchmark\n";
     const double floor = DurableLineWrite(work + "/pipe-probe", sample);
     const bool trickled = Trickle(tool, work + "/pipe-trickle", lines, latencies, writes_per_line);
-    RemoveFolder(work + "/pipe-probe");
-    RemoveFolder(work + "/pipe-trickle");
+    Remove(work + "/pipe-probe");
+    Remove(work + "/pipe-trickle");
     if (trickled) {
         const double p50 = latencies.PercentileUs(50);
         const double p99 = latencies.PercentileUs(99);

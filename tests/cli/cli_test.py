@@ -10,6 +10,7 @@ import json
 import os
 import pty
 import signal
+import socket
 import stat
 import struct
 import subprocess
@@ -503,6 +504,32 @@ def case_progress_on_a_terminal():
             screen += chunk
         os.close(master)
         check((b"lines/s" in screen and b"p/LogFile_1_0001.log" in screen) == shown, screen)
+
+
+def case_readme_shipping_example():
+    # The README's command line that ships a ring to a syslog collector, run as written against
+    # a listener on this machine.
+    readme = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../README.md"))
+    line = next(text.strip() for text in readme if "| logger --tcp" in text)
+    server = socket.create_server(("127.0.0.1", 0))
+    folder = line.split("--folder ")[1].split()[0]
+    command = (line.replace("scrivlet ", TOOL + " ", 1).replace(folder, "ship")
+               .replace("logs.example.org", "127.0.0.1")
+               .replace("--port 514", f"--port {server.getsockname()[1]}"))
+    check(run(["write", "-d", "ship"], b"pump 3 started\npump 3 stopped\n").returncode == 0, "write")
+    shipper = subprocess.Popen(command, shell=True, start_new_session=True)
+    try:
+        server.settimeout(20)
+        connection, _ = server.accept()
+        connection.settimeout(20)
+        received = b""
+        while received.count(b'"kind":"record"') < 2:
+            received += connection.recv(4096)
+        check(b'"text":"pump 3 started"' in received and b'"text":"pump 3 stopped"' in received,
+              received)
+    finally:
+        os.killpg(shipper.pid, signal.SIGKILL)
+        shipper.wait()
 
 
 def case_help_and_version():
