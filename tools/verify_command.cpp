@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "records.h"
 #include "scrivlet/format.h"
 
 namespace scrivlet::tool {
@@ -37,7 +38,7 @@ bool RecordsEndInLine(const RingFile& file, bool raw) {
     const std::uint64_t length = layout.records_end - layout.records_begin;
     if (length == 0) return true;
     if (!raw && length % format::kBytesPerChar != 0) return false;
-    const std::string end = raw ? std::string("\n") : std::string("\r\0\n\0", 4);
+    const std::string_view end = RecordEnd(raw ? Encoding::kRaw : Encoding::kUtf16);
     if (length < end.size()) return false;
     FileReader reader;
     std::string problem;

@@ -1,15 +1,30 @@
 // Cutting the bytes of a ring's files into records (see records.h).
 #include "records.h"
 
+#include "scrivlet/format.h"
 #include "utf.h"
 
 namespace scrivlet::tool {
 namespace {
 
-const std::string_view kRawEnd = "\n";
-const std::string_view kTextEnd = std::string_view("\r\0\n\0", 4);
+// The line end of the format in UTF-16LE.
+std::string TextEnd() {
+    std::string end;
+    for (char c : std::string_view(SCRIVLET_LINE_END)) {
+        end.push_back(c);
+        end.push_back('\0');
+    }
+    return end;
+}
 
 }  // namespace
+
+std::string_view RecordEnd(Encoding encoding) {
+    static const std::string text_end = TextEnd();
+    // A raw record is a line as read: it ends where the line end does, in its last character.
+    static const std::string raw_end(1, std::string_view(SCRIVLET_LINE_END).back());
+    return encoding == Encoding::kRaw ? raw_end : text_end;
+}
 
 RecordReader::RecordReader(Encoding encoding, std::size_t limit)
     : encoding_(encoding), limit_(limit < 8 ? 8 : limit & ~std::size_t{1}) {}
@@ -30,7 +45,7 @@ void RecordReader::Emit(std::size_t length, bool ended, std::vector<Record>& out
 void RecordReader::Feed(std::string_view bytes, unsigned int file, std::vector<Record>& out) {
     if (pending_.empty()) file_ = file;
     const bool raw = encoding_ == Encoding::kRaw;
-    const std::string_view end = raw ? kRawEnd : kTextEnd;
+    const std::string_view end = RecordEnd(encoding_);
     const std::size_t step = raw ? 1 : 2;  // line ends lie on whole characters
     std::size_t at = scanned_;
     std::string_view rest = bytes;

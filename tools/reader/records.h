@@ -23,6 +23,9 @@ struct Record {
     unsigned int file = 0;  // the number of the file where the record begins
 };
 
+// The bytes that end a record as stored: CR LF in UTF-16LE, or LF.
+std::string_view RecordEnd(Encoding encoding);
+
 class RecordReader {
   public:
     // limit: the most bytes of a record held back while it has not ended.
