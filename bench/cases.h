@@ -1,8 +1,8 @@
 // The cases of the benchmark table and what they share: the settings of a run (from the command
-// line and the storage probe), the probe itself, one function per case, and the two commands that
-// main dispatches to. Each case function adds its rows to the table; the cases are numbered as in
-// the table: 1 durable Write, 2 Write on /dev/shm, 3 rotation, 4 threads, 5 the peer, 6 group
-// commit, 7 heap allocations.
+// line and the storage probe), the probe itself, one function per case, and the three commands
+// that main dispatches to (table, pipe, loop). Each case function adds its rows to the table; the
+// cases are numbered as in the table: 1 durable Write, 2 Write on /dev/shm, 3 rotation, 4 threads,
+// 5 the peer, 6 group commit, 7 heap allocations. The pipe command prints a table of its own.
 #ifndef SCRIVLET_BENCH_CASES_H
 #define SCRIVLET_BENCH_CASES_H
 
