@@ -1,8 +1,8 @@
 // The cases of the benchmark table and what they share: the settings of a run (from the command
-// line and the storage probe), the probe itself, one function per case, and the two commands that
-// main dispatches to. Each case function adds its rows to the table; the cases are numbered as in
-// the table: 1 durable Write, 2 Write on /dev/shm, 3 rotation, 4 threads, 5 the peer, 6 group
-// commit, 7 heap allocations.
+// line and the storage probe), the probe itself, one function per case, and the three commands
+// that main dispatches to (table, pipe, loop). Each case function adds its rows to the table; the
+// cases are numbered as in the table: 1 durable Write, 2 Write on /dev/shm, 3 rotation, 4 threads,
+// 5 the peer, 6 group commit, 7 heap allocations. The pipe command prints a table of its own.
 #ifndef SCRIVLET_BENCH_CASES_H
 #define SCRIVLET_BENCH_CASES_H
 
@@ -79,6 +79,12 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
 // cases that settings.only names (all when empty) and prints the table. 0 when the library and the
 // raw ring left files of equal sizes in every run, 1 otherwise.
 int RunTable(Settings& settings);
+
+// The pipe command: `scrivlet write` (the tool at tool) against s6-log, multilog and rotatelogs
+// on the same input through a pipe into work, and the latency of a trickle; prints its table and
+// writes lines/s per logger to chart_data (unless empty). 0 when the targets are met.
+int RunPipe(const std::string& tool, const std::string& work, bool quick,
+            const std::string& chart_data);
 
 // The loop command: count Writes of size bytes in folder through one side ("lib", "libm" with
 // threads threads, or "raw"), within the functions the profiler counts. 0 on success, 1 when the

@@ -4,6 +4,7 @@
 //   scrivlet_bench table --work DIR --shm DIR [--quick] [--instructions LIB RAW]
 //                        [--instructions-guarded M] [--only CASES] [--chart-data PREFIX]
 //   scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]
+//   scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE]
 //
 // "table" runs every case (or those whose numbers CASES lists, e.g. --only 24) and prints the
 // table; DIR are folders for the files, one on the working file system and one on a RAM file
@@ -12,6 +13,8 @@
 // function of each side (ScrivletBenchLibraryLoop, ScrivletBenchGuardedLoop for TQCLogFileM_1,
 // ScrivletBenchRawLoop), so that the profiler can count only what happens within; THREADS (libm
 // only) threads share the object.
+//
+// "pipe" runs `scrivlet write` (TOOL) against the pipe loggers in DIR (case_pipe.cpp).
 //
 // This file parses the arguments and dispatches: table.cpp runs the table (storage_probe.cpp sizes
 // the runs, case_*.cpp are the cases, runs.cpp what they share), profiler_loop.cpp the loop.
@@ -29,7 +32,8 @@ int Usage() {
                  "usage: scrivlet_bench table --work DIR --shm DIR [--quick] "
                  "[--instructions LIB RAW] [--instructions-guarded M] [--only CASES] "
                  "[--chart-data PREFIX]\n"
-                 "       scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]\n");
+                 "       scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]\n"
+                 "       scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE]\n");
     return 2;
 }
 
@@ -42,6 +46,20 @@ int main(int argc, char** argv) {
             argv[2], argv[3], static_cast<unsigned int>(std::atoi(argv[4])),
             static_cast<unsigned int>(std::atoi(argv[5])),
             argc == 7 ? static_cast<unsigned int>(std::atoi(argv[6])) : 1);
+    }
+    if (argc >= 4 && std::strcmp(argv[1], "pipe") == 0) {
+        bool quick = false;
+        std::string chart;
+        for (int i = 4; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--quick") == 0) {
+                quick = true;
+            } else if (std::strcmp(argv[i], "--chart-data") == 0 && i + 1 < argc) {
+                chart = argv[++i];
+            } else {
+                return Usage();
+            }
+        }
+        return scrivlet::bench::RunPipe(argv[2], argv[3], quick, chart);
     }
     if (argc < 2 || std::strcmp(argv[1], "table") != 0) return Usage();
     scrivlet::bench::Settings settings;

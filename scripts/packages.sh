@@ -6,15 +6,24 @@
 
 # The compiler and the build tools: every build.
 SCRIVLET_BUILD_PACKAGES=(cmake ninja-build g++)
+# The command-line host's own: CLI11 for its arguments, nlohmann-json for its JSON.
+SCRIVLET_TOOL_PACKAGES=(libcli11-dev nlohmann-json3-dev)
 # What the default preset builds beyond the library: the tests (GoogleTest; Python and pkg-config
 # for the hosts of the C interface and of the installed package) and the command-line host that
-# they run (CLI11). The Windows cross builds build GoogleTest from these sources too.
-SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config libcli11-dev libspdlog-dev)
+# they run. The Windows cross builds build GoogleTest from these sources too.
+SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config "${SCRIVLET_TOOL_PACKAGES[@]}"
+  libspdlog-dev)
 # The format check of .ci/steps/10-format.sh.
 SCRIVLET_FORMAT_PACKAGES=(clang-format)
 # The benchmark's peer (spdlog), its instruction counts (valgrind) and its charts (gnuplot);
 # bench/run leaves those out without them.
 SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind gnuplot-nox)
+# The pipe loggers that `scrivlet write` is measured against in bench/run's pipe table: s6-log,
+# multilog and rotatelogs; bench/run leaves out those that are missing.
+SCRIVLET_PIPE_PEER_PACKAGES=(s6 daemontools apache2-utils)
+# The Debian package of .ci/steps/40-deb.sh: cpack's dependency scan (dpkg-dev, file) and the man
+# page and completion that the installed package is checked for (man-db, bash-completion).
+SCRIVLET_DEB_PACKAGES=(dpkg-dev file man-db bash-completion)
 # The Windows cross builds (32- and 64-bit MinGW-w64) and Wine for the 64-bit test suite
 # (.ci/steps/50-windows.sh).
 SCRIVLET_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64)

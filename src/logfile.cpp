@@ -187,12 +187,13 @@ bool TQCLogFile_1::Init(tagInitData_1* const pInitData, tagInfoData_1* pInfo) {
     m_uiFileSize = data.uiFileSize;
     if (name_length > 0) {
         os::wcscpy_s(m_szFileName, FILENAME_MAX_LENGTH + 1, data.szFileName);
-        // The name ends before its first '.': "app.log" is stored as "app", ".log" as "".
+        // The name ends before its first kNameEnd: "app.log" is stored as "app", ".log" as "".
         std::size_t dot = 0;
-        while (dot < FILENAME_MAX_LENGTH && m_szFileName[dot] != 0 && m_szFileName[dot] != '.') {
+        while (dot < FILENAME_MAX_LENGTH && m_szFileName[dot] != 0 &&
+               m_szFileName[dot] != format::kNameEnd) {
             ++dot;
         }
-        if (m_szFileName[dot] == '.') {
+        if (m_szFileName[dot] == format::kNameEnd) {
             for (std::size_t i = dot; i < FILENAME_MAX_LENGTH; ++i) m_szFileName[i] = 0;
         }
     }

@@ -2,105 +2,141 @@
 // records written after that, across rotations and the wrap-around of the ring (like tail -F).
 //
 // Text mode prints records and library lines as UTF-8 with LF line ends; --raw prints the bytes
-// as stored. Following looks at the files every interval: it reads on in the current file, goes
-// on with the next file of the ring once that one has been written after the current file was
-// begun, and starts a file again from its top when it was replaced.
+// as stored; --json prints one JSON object per record. --since and --until keep the records of a
+// time range: whole files outside it are skipped by their first and last stamps; a record that
+// starts with a time stamp of its own (`scrivlet write --stamp`) is kept by that stamp, any other
+// by the time its file was open (from its first library line to its footer, or to the first
+// library line of the file that follows it).
+//
+// The file is divided into the output, the time filter, the printer of one file, following, and
+// the command itself.
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <ctime>
 #include <iostream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "commands.h"
-#include "ring_files.h"
+#include "records.h"
+#include "scrivlet/format.h"
 #include "signals.h"
 #include "utf.h"
 
-namespace scrivlet_tool {
+namespace scrivlet::tool {
 namespace {
 
-// Standard output in text or raw form. A closed pipe ends the output quietly.
+// What is known of a file while its records are printed.
+struct FileInfo {
+    bool has_counter = false;
+    std::uint32_t counter_value = 0;
+    Moment lower = kEarliest;  // its records were written within [lower, upper]
+    Moment upper = kLatest;
+};
+
+const char* KindName(unsigned int kind) {
+    return kind == format::kCounterLine  ? "counter"
+           : kind == format::kHeaderLine ? "header"
+                                         : "footer";
+}
+
+// Standard output in text, raw or JSON form. A closed pipe ends the output quietly.
 class Output {
   public:
-    explicit Output(bool raw) : m_raw(raw) {}
+    explicit Output(const CatOptions& options) : raw_(options.raw), json_(options.json) {}
 
-    void Records(const char* data, std::size_t size) {
-        if (m_raw) {
-            Put(data, size);
+    void PrintRecord(const Record& record, const FileInfo& info) {
+        if (!json_) {
+            text_ = record.text;
+            if (record.ended) text_.push_back('\n');
+            Put(text_);
             return;
         }
-        m_utf8.clear();
-        m_decoder.Feed(data, size, m_utf8);
-        PutText(m_utf8);
-    }
-
-    void Line(const std::string& bytes, const LibraryLine& line, char kind) {
-        if (m_raw) {
-            Put(bytes.data(), bytes.size());
-            return;
+        nlohmann::ordered_json object;
+        object["file"] = record.file;
+        if (info.has_counter) object["counter"] = info.counter_value;
+        object["kind"] = "record";
+        Moment moment;
+        if (StartsWithStamp(record.text) && StampMoment(record.text, moment)) {
+            object["stamp"] = MomentText(moment);
         }
-        const std::string text = line.stamp + " " + line.text + " 1 " + kind + "\n";
-        Put(text.data(), text.size());
+        std::string_view text = record.text;
+        if (raw_ && !text.empty() && text.back() == '\r') text.remove_suffix(1);
+        object["text"] = text;
+        if (!record.ended) object["ended"] = false;
+        PutJson(object);
     }
 
-    void Finish() {
-        m_utf8.clear();
-        m_decoder.Finish(m_utf8);
-        if (m_cr) m_utf8.push_back('\r');
-        m_cr = false;
-        Put(m_utf8.data(), m_utf8.size());
-        Flush();
+    void PrintLine(unsigned int file, const FileInfo& info, const LibraryLine& line,
+                   unsigned int kind, const std::string& stored) {
+        if (json_) {
+            nlohmann::ordered_json object;
+            object["file"] = file;
+            if (info.has_counter) object["counter"] = info.counter_value;
+            object["kind"] = KindName(kind);
+            object["stamp"] = line.stamp;
+            object["text"] = line.text;
+            PutJson(object);
+        } else if (raw_) {
+            Put(stored);
+        } else {
+            std::string text = line.stamp + " " + LibraryLineText(line.text, kind);
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+            Put(text + "\n");
+        }
     }
 
     void Flush() {
-        if (!m_closed && std::fflush(stdout) != 0) Closed();
+        if (!closed_ && std::fflush(stdout) != 0) Closed();
     }
 
     // Standard output can take no more (a closed pipe, or an error).
-    bool closed() const { return m_closed; }
-    bool failed() const { return m_failed; }
+    bool closed() const { return closed_; }
+    bool failed() const { return failed_; }
 
   private:
-    // CR LF becomes LF; a CR at the end of one piece waits for the next.
-    void PutText(const std::string& text) {
-        std::string out;
-        out.reserve(text.size() + 1);
-        for (char c : text) {
-            if (m_cr && c != '\n') out.push_back('\r');
-            m_cr = c == '\r';
-            if (!m_cr) out.push_back(c);
-        }
-        Put(out.data(), out.size());
+    void PutJson(const nlohmann::ordered_json& object) {
+        Put(object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
     }
 
-    void Put(const char* data, std::size_t size) {
-        if (m_closed || size == 0) return;
-        if (std::fwrite(data, 1, size, stdout) != size) Closed();
+    void Put(const std::string& bytes) {
+        if (closed_ || bytes.empty()) return;
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) Closed();
     }
 
     void Closed() {
-        m_closed = true;
-        m_failed = errno != EPIPE;
+        closed_ = true;
+        failed_ = errno != EPIPE;
     }
 
-    bool m_raw;
-    bool m_cr = false;
-    bool m_closed = false;
-    bool m_failed = false;
-    Utf16LeDecoder m_decoder;
-    std::string m_utf8;
+    bool raw_;
+    bool json_;
+    bool closed_ = false;
+    bool failed_ = false;
+    std::string text_;
 };
 
-std::string ReadRange(std::ifstream& in, std::uint64_t begin, std::uint64_t end) {
-    std::string bytes(static_cast<std::size_t>(end - begin), '\0');
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(begin));
-    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
+// The time range of --since and --until.
+struct TimeRange {
+    Moment since = kEarliest;
+    Moment until = kLatest;
+    bool active = false;
+
+    bool Overlaps(const Moment& lower, const Moment& upper) const {
+        return !(upper < since || until < lower);
+    }
+    // A record's own stamp, or else the time its file was open.
+    bool Keeps(const std::string& text, const FileInfo& info) const {
+        if (!active) return true;
+        Moment moment;
+        if (StartsWithStamp(text) && StampMoment(text, moment)) return Overlaps(moment, moment);
+        return Overlaps(info.lower, info.upper);
+    }
+};
 
 // Where printing stands in one file.
 struct Cursor {
@@ -111,57 +147,144 @@ struct Cursor {
     std::string head;            // its first bytes then, to tell a replaced file
 };
 
+// Prints files: their library lines (with --lines) and their records, which may go on from one
+// file into the next; reports each file that cannot be read once.
 class Printer {
   public:
-    Printer(const CatOptions& options, const LayoutHints& hints, Output& output)
-        : m_options(options), m_hints(hints), m_output(output) {}
+    Printer(const CatOptions& options, const TimeRange& range, Output& output)
+        : options_(options),
+          hints_(options.ring.Hints()),
+          range_(range),
+          output_(output),
+          reader_(options.raw ? Encoding::kRaw : Encoding::kUtf16) {}
 
     // Prints what the file holds behind the cursor.
     void Advance(Cursor& cursor) {
         FileLayout layout;
-        if (!ReadLayout(cursor.path, m_hints, cursor.state, layout)) return;
-        std::ifstream in(cursor.path, std::ios::binary);
-        cursor.head = ReadRange(in, 0, std::min<std::uint64_t>(layout.size, 64));
-        Library(in, cursor, layout.counter, '1');
-        Library(in, cursor, layout.header, '2');
-        const std::uint64_t from = std::max(cursor.consumed, layout.recordsBegin);
-        for (std::uint64_t at = from; at < layout.recordsEnd && !m_output.closed();) {
-            const std::uint64_t to = std::min<std::uint64_t>(layout.recordsEnd, at + 65536);
-            const std::string bytes = ReadRange(in, at, to);
+        if (!ReadLayout(cursor.path, hints_, cursor.state, layout)) {
+            if (cursor.state.exists) Problem(cursor.path, cursor.state.problem);
+            return;
+        }
+        FileReader file;
+        std::string problem;
+        if (!file.Open(cursor.path, cursor.state, problem)) {
+            Problem(cursor.path, problem);
+            return;
+        }
+        Remember(cursor.number, layout);
+        cursor.head = file.Read(0, std::min<std::uint64_t>(layout.size, 64));
+        Library(file, cursor, layout.counter, format::kCounterLine);
+        Library(file, cursor, layout.header, format::kHeaderLine);
+        const std::uint64_t from = std::max(cursor.consumed, layout.records_begin);
+        for (std::uint64_t at = from; at < layout.records_end && !output_.closed();) {
+            const std::uint64_t to = std::min<std::uint64_t>(layout.records_end, at + 65536);
+            const std::string bytes = file.Read(at, to);
             if (bytes.empty()) break;
-            m_output.Records(bytes.data(), bytes.size());
+            records_.clear();
+            reader_.Feed(bytes, cursor.number, records_);
+            Print(records_);
             at += bytes.size();
             cursor.consumed = at;
         }
-        Library(in, cursor, layout.footer, '3');
+        Library(file, cursor, layout.footer, format::kFooterLine);
     }
 
+    // Whether the file's records may lie in the time range: its first record's own stamp counts
+    // as well as its library lines.
+    bool MayHold(const RingFile& file, const Moment& lower, const Moment& upper) {
+        if (!range_.active) return true;
+        Moment first = lower;
+        FileReader reader;
+        std::string problem;
+        if (reader.Open(file.path, file.state, problem)) {
+            const std::size_t stamp =
+                format::kStampLength * (options_.raw ? 1 : format::kBytesPerChar);
+            std::string text =
+                reader.Read(file.layout.records_begin, file.layout.records_begin + stamp);
+            if (!options_.raw) text = Utf16LeToUtf8(text);
+            Moment own;
+            if (StartsWithStamp(text) && StampMoment(text, own) && own < first) first = own;
+        }
+        return range_.Overlaps(first, upper);
+    }
+
+    // Sets the time bounds of a file's records.
+    void Bound(unsigned int number, const Moment& lower, const Moment& upper) {
+        bounds_[number] = {lower, upper};
+    }
+
+    // Prints the record that has begun and not ended (at the end of the output).
+    void Finish() {
+        records_.clear();
+        reader_.Finish(records_);
+        Print(records_);
+    }
+
+    bool had_problems() const { return !reported_.empty(); }
+
   private:
-    void Library(std::ifstream& in, Cursor& cursor, const LibraryLine& line, char kind) {
+    void Remember(unsigned int number, const FileLayout& layout) {
+        FileInfo& info = infos_[number];
+        info.has_counter = layout.counter.present;
+        info.counter_value = layout.counter_value;
+        const auto bound = bounds_.find(number);
+        if (bound != bounds_.end()) {
+            info.lower = bound->second.first;
+            info.upper = bound->second.second;
+        } else if (layout.First() != nullptr) {
+            info.lower = layout.First()->moment;
+        }
+    }
+
+    void Print(const std::vector<Record>& records) {
+        for (const Record& record : records) {
+            const FileInfo& info = infos_[record.file];
+            if (range_.Keeps(record.text, info)) output_.PrintRecord(record, info);
+        }
+    }
+
+    void Library(const FileReader& file, Cursor& cursor, const LibraryLine& line,
+                 unsigned int kind) {
         if (!line.present || cursor.consumed > line.begin) return;
-        if (m_options.lines) m_output.Line(ReadRange(in, line.begin, line.end), line, kind);
+        if (options_.lines && (!range_.active || range_.Overlaps(line.moment, line.moment))) {
+            output_.PrintLine(cursor.number, infos_[cursor.number], line, kind,
+                              file.Read(line.begin, line.end));
+        }
         cursor.consumed = line.end;
     }
 
-    const CatOptions& m_options;
-    const LayoutHints& m_hints;
-    Output& m_output;
+    void Problem(const std::string& path, const std::string& problem) {
+        if (!reported_.insert(path).second) return;
+        std::cerr << "scrivlet cat: skipping " << path << ": " << problem << "\n";
+    }
+
+    const CatOptions& options_;
+    const LayoutHints hints_;
+    const TimeRange& range_;
+    Output& output_;
+    RecordReader reader_;
+    std::vector<Record> records_;
+    std::map<unsigned int, FileInfo> infos_;
+    std::map<unsigned int, std::pair<Moment, Moment>> bounds_;
+    std::set<std::string> reported_;
 };
 
-Cursor CursorFor(const CatOptions& options, unsigned int number) {
+Cursor CursorFor(const RingPlace& place, unsigned int number) {
     Cursor cursor;
     cursor.number = number;
-    cursor.path = RingFilePath(options.ring, number);
+    cursor.path = FilePath(place, number);
     return cursor;
 }
 
 // Whether the file was replaced since the cursor last read it.
 bool Replaced(const Cursor& cursor, const FileState& now) {
-    if (!now.exists) return false;
+    if (!now.readable()) return false;
     if (now.inode != cursor.state.inode || now.device != cursor.state.device) return true;
     if (now.size < cursor.consumed) return true;
-    std::ifstream in(cursor.path, std::ios::binary);
-    return ReadRange(in, 0, std::min<std::uint64_t>(now.size, cursor.head.size())) != cursor.head;
+    FileReader file;
+    std::string problem;
+    if (!file.Open(cursor.path, now, problem)) return false;
+    return file.Read(0, std::min<std::uint64_t>(now.size, cursor.head.size())) != cursor.head;
 }
 
 // Whether the next file of the ring was written after the current one was begun: by their
@@ -169,58 +292,76 @@ bool Replaced(const Cursor& cursor, const FileState& now) {
 // A file being replaced shows size 0 with its old modification time for a moment, so an empty
 // current file is never older than the next one.
 bool NextIsNewer(const std::string& current, const std::string& next, const LayoutHints& hints) {
-    FileState currentState;
-    FileState nextState;
-    FileLayout currentLayout;
-    FileLayout nextLayout;
-    if (!ReadLayout(next, hints, nextState, nextLayout) || nextState.size == 0) return false;
-    if (!ReadLayout(current, hints, currentState, currentLayout) || currentState.size == 0) {
+    FileState current_state;
+    FileState next_state;
+    FileLayout current_layout;
+    FileLayout next_layout;
+    if (!ReadLayout(next, hints, next_state, next_layout) || next_state.size == 0) return false;
+    if (!ReadLayout(current, hints, current_state, current_layout) || current_state.size == 0) {
         return false;
     }
-    if (currentLayout.counter.present && nextLayout.counter.present) {
-        return nextLayout.counterValue == NextCounter(currentLayout.counterValue);
+    if (current_layout.counter.present && next_layout.counter.present) {
+        return next_layout.counter_value == format::NextCounter(current_layout.counter_value);
     }
-    const std::string& currentStamp = currentLayout.FirstStamp();
-    const std::string& nextStamp = nextLayout.FirstStamp();
-    if (!currentStamp.empty() && !nextStamp.empty() && currentStamp != nextStamp) {
-        return nextStamp > currentStamp;
+    const std::string current_stamp = current_layout.FirstStamp();
+    const std::string next_stamp = next_layout.FirstStamp();
+    if (!current_stamp.empty() && !next_stamp.empty() && current_stamp != next_stamp) {
+        return next_stamp > current_stamp;
     }
-    return nextState.mtime > currentState.mtime;
+    return next_state.mtime > current_state.mtime;
 }
 
-int Follow(const CatOptions& options, const LayoutHints& hints, Printer& printer, Output& output,
-           Cursor cursor) {
+int Follow(const CatOptions& options, Printer& printer, Output& output, Cursor cursor) {
     const auto interval = std::chrono::duration<double>(options.interval);
-    const unsigned int count = options.ring.count;
-    auto nextNumber = [count](unsigned int n) { return n < count ? n + 1 : 1; };
+    const RingPlace place = options.ring.Place();
+    const LayoutHints hints = options.ring.Hints();
+    const unsigned int count = options.ring.options.count;
+    auto next_number = [count](unsigned int n) { return n < count ? n + 1 : 1; };
     // The next file as it was when the cursor entered the current one.
-    std::string nextPath = RingFilePath(options.ring, nextNumber(cursor.number));
-    FileState nextBefore = StatFile(nextPath);
-    bool nextAlreadyNewer = NextIsNewer(cursor.path, nextPath, hints);
+    std::string next_path = FilePath(place, next_number(cursor.number));
+    FileState next_before = StatFile(next_path);
+    bool next_already_newer = NextIsNewer(cursor.path, next_path, hints);
     while (StopSignal() == 0 && !output.closed()) {
         const FileState now = StatFile(cursor.path);
         if (Replaced(cursor, now)) cursor.consumed = 0;
         printer.Advance(cursor);
         output.Flush();
-        const unsigned int next = nextNumber(cursor.number);
+        const unsigned int next = next_number(cursor.number);
         if (next != cursor.number) {
-            const FileState after = StatFile(nextPath);
+            const FileState after = StatFile(next_path);
             const bool rewritten =
-                after.exists && (!nextBefore.exists || after.inode != nextBefore.inode ||
-                                 after.mtime != nextBefore.mtime || after.size != nextBefore.size);
-            if (nextAlreadyNewer || rewritten) {
+                after.readable() &&
+                (!next_before.readable() || after.inode != next_before.inode ||
+                 after.mtime != next_before.mtime || after.size != next_before.size);
+            if (next_already_newer || rewritten) {
                 printer.Advance(cursor);  // what was written before the switch
-                cursor = CursorFor(options, next);
-                nextPath = RingFilePath(options.ring, nextNumber(next));
-                nextBefore = StatFile(nextPath);
-                nextAlreadyNewer = NextIsNewer(cursor.path, nextPath, hints);
+                cursor = CursorFor(place, next);
+                next_path = FilePath(place, next_number(next));
+                next_before = StatFile(next_path);
+                next_already_newer = NextIsNewer(cursor.path, next_path, hints);
                 continue;
             }
         }
         std::this_thread::sleep_for(interval);
     }
-    output.Finish();
-    return output.failed() ? kExitFailure : kExitOk;
+    printer.Finish();
+    output.Flush();
+    return output.failed() || printer.had_problems() ? kExitFailure : kExitOk;
+}
+
+bool ParseRange(const CatOptions& options, TimeRange& range) {
+    const std::time_t now = std::time(nullptr);
+    std::string why;
+    for (auto [given, target, name] : {std::make_tuple(&options.since, &range.since, "--since"),
+                                       std::make_tuple(&options.until, &range.until, "--until")}) {
+        if (given->empty()) continue;
+        if (!ParseMoment(*given, now, *target, why)) {
+            std::cerr << "scrivlet cat: " << name << " " << *given << ": " << why << "\n";
+            return false;
+        }
+        range.active = true;
+    }
+    return true;
 }
 
 }  // namespace
@@ -229,11 +370,27 @@ CLI::App* AddCatCommand(CLI::App& program, CatOptions& options) {
     CLI::App* command = program.add_subcommand(
         "cat",
         "Print a ring's records as UTF-8, oldest file first (ordered by counter lines, else by "
-        "first time stamp, else by modification time).");
+        "first time stamp, else by modification time). Files that are not regular files, or "
+        "cannot be read, are skipped and named on stderr (exit status 1).");
     AddRingOptions(*command, options.ring);
     command->add_flag("-l,--lines", options.lines,
                       "Also print the library's counter, header and footer lines");
-    command->add_flag("--raw", options.raw, "Print the bytes as stored, without conversion");
+    command->add_flag("--raw", options.raw,
+                      "Records are raw bytes ending in LF (scrivlet write --raw): print them as "
+                      "stored");
+    command->add_flag("--json", options.json,
+                      "One JSON object per record: {\"file\":2,\"counter\":19,\"kind\":\"record\","
+                      "\"stamp\":\"...\",\"text\":\"...\"} (counter and stamp where known; "
+                      "\"ended\":false for a record cut short)");
+    command->add_option("--since", options.since,
+                        "Only records written at or after this time: \"2026-12-05 19:47\", "
+                        "\"2026-12-05T19:47:48.123\", or relative: \"-10m\", \"-2h\" (s, m, h, d). "
+                        "A record that starts with a time stamp (write --stamp) is taken by its "
+                        "stamp; any other by the time its file was open, from its first library "
+                        "line to its footer or the next file's first line (so a ring without "
+                        "counter, header or footer lines cannot be cut by time)");
+    command->add_option("--until", options.until,
+                        "Only records written at or before this time (the same forms)");
     command->add_flag("-f,--follow", options.follow,
                       "Keep printing records as they are written, across rotations and the "
                       "wrap-around of the ring, until SIGINT or SIGTERM");
@@ -245,25 +402,52 @@ CLI::App* AddCatCommand(CLI::App& program, CatOptions& options) {
 
 int RunCat(const CatOptions& options) {
     InstallStopHandlers();
-    const LayoutHints hints = HintsFor(options.ring);
-    std::vector<RingFile> files = FindRingFiles(options.ring, hints);
+    TimeRange range;
+    if (!ParseRange(options, range)) return kExitUsage;
+    const RingPlace place = options.ring.Place();
+    std::vector<RingFile> found = FindRingFiles(place, options.ring.Hints());
+    Output output(options);
+    Printer printer(options, range, output);
+    std::vector<RingFile> files = found;
     OrderRingFiles(files);
-    if (files.empty() && !options.follow) {
-        std::cerr << "scrivlet cat: the ring has no files (" << RingFilePath(options.ring, 1)
-                  << " and on)\n";
+    if (files.empty() && found.empty() && !options.follow) {
+        std::cerr << "scrivlet cat: " << DescribeAbsence(place) << "\n";
         return kExitFailure;
     }
-    Output output(options.raw);
-    Printer printer(options, hints, output);
-    Cursor cursor = CursorFor(options, 1);
-    for (const RingFile& file : files) {
-        cursor = CursorFor(options, file.number);
-        printer.Advance(cursor);
-        if (output.closed()) break;
+    // The files that cannot be read are named first.
+    for (const RingFile& file : found) {
+        if (!file.state.readable()) {
+            Cursor cursor = CursorFor(place, file.number);
+            printer.Advance(cursor);
+        }
     }
-    if (options.follow && !output.closed()) return Follow(options, hints, printer, output, cursor);
-    output.Finish();
-    return output.failed() ? kExitFailure : kExitOk;
+    Cursor cursor = CursorFor(place, 1);
+    Moment lower = kEarliest;
+    for (std::size_t i = 0; i < files.size() && !output.closed(); ++i) {
+        const FileLayout& layout = files[i].layout;
+        // Written from its first library line (or the end of the file before) to its footer
+        // (or the start of the file after).
+        if (layout.First() != nullptr) lower = layout.First()->moment;
+        Moment upper = kLatest;
+        if (layout.footer.present) {
+            upper = layout.footer.moment;
+        } else if (i + 1 < files.size() && files[i + 1].layout.First() != nullptr) {
+            upper = files[i + 1].layout.First()->moment;
+        }
+        cursor = CursorFor(place, files[i].number);
+        printer.Bound(files[i].number, lower, upper);
+        if (printer.MayHold(files[i], lower, upper)) {
+            printer.Advance(cursor);
+        } else {
+            cursor.consumed = layout.size;
+            cursor.state = files[i].state;
+        }
+        if (upper != kLatest) lower = upper;
+    }
+    if (options.follow && !output.closed()) return Follow(options, printer, output, cursor);
+    printer.Finish();
+    output.Flush();
+    return output.failed() || printer.had_problems() ? kExitFailure : kExitOk;
 }
 
-}  // namespace scrivlet_tool
+}  // namespace scrivlet::tool

@@ -4,11 +4,10 @@
 #include <iostream>
 
 #include "commands.h"
-#include "describe.h"
 
-namespace scrivlet_tool {
+namespace scrivlet::tool {
 
-CLI::App* AddCheckCommand(CLI::App& program, RingOptions& options) {
+CLI::App* AddCheckCommand(CLI::App& program, RingSpec& options) {
     CLI::App* command = program.add_subcommand(
         "check",
         "Check a ring's configuration with the library: prints \"ok\" and the ring, or the "
@@ -17,21 +16,22 @@ CLI::App* AddCheckCommand(CLI::App& program, RingOptions& options) {
     return command;
 }
 
-int RunCheck(const RingOptions& options) {
-    TQCLogFile_1 log;
-    TQCLogFile_1::tagInfoData_1 info;
-    if (!InitRing(log, options, info)) {
-        std::cout << DescribeFailure(info) << "\n";
+int RunCheck(const RingSpec& ring) {
+    scrivlet::Error error;
+    if (!scrivlet::Ring::check(ring.options, error)) {
+        std::cout << error.message() << "\n";
         return kExitFailure;
     }
+    const scrivlet::RingOptions& options = ring.options;
+    const RingPlace place = ring.Place();
     std::cout << "ok\n"
               << options.count << " file(s) of at most " << options.size
-              << " bytes: " << RingFilePath(options, 1);
-    if (options.count > 1) std::cout << " to " << RingFilePath(options, options.count);
+              << " bytes: " << FilePath(place, 1);
+    if (options.count > 1) std::cout << " to " << FilePath(place, options.count);
     std::cout << "\ncounter line: " << (options.counter ? "yes" : "no")
               << ", header: " << (options.header.empty() ? "none" : options.header)
               << ", footer: " << (options.footer.empty() ? "none" : options.footer) << "\n";
     return kExitOk;
 }
 
-}  // namespace scrivlet_tool
+}  // namespace scrivlet::tool

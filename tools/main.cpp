@@ -19,28 +19,34 @@ std::string VersionText() {
     return text.str();
 }
 
+std::string Description() {
+    const scrivlet::RingOptions defaults;
+    const scrivlet::tool::RingPlace place = scrivlet::tool::PlaceOf("", defaults.name);
+    return "scrivlet: write, read and check rings of log files.\n"
+           "A ring is named by the same options in every command: --folder, --name, --count, "
+           "--size, --header, --footer, --counter (defaults: " +
+           std::to_string(defaults.count) + " files of " + std::to_string(defaults.size) +
+           " bytes named " + scrivlet::tool::FileName(place, 1) +
+           " and on in the current directory, no header, footer or counter). In --folder, '/' "
+           "separates directories; the library's own separator is '" SCRIVLET_FOLDER_SEPARATOR "'.";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace scrivlet_tool;
-    CLI::App program(
-        "scrivlet: write, read and check rings of log files.\n"
-        "A ring is named by the same options in every command: --folder, --name, --count, "
-        "--size, --header, --footer, --counter (defaults: 5 files of 10485760 bytes named "
-        "LogFile_1_0001.log and on in the current directory, no header, footer or counter). "
-        "In --folder, '/' separates directories; the library's own separator is '\\'.",
-        "scrivlet");
+    using namespace scrivlet::tool;
+    CLI::App program(Description(), "scrivlet");
     program.set_version_flag("--version", VersionText, "Print the version and the build");
     program.require_subcommand(1);
 
     WriteOptions write;
     CatOptions cat;
     VerifyOptions verify;
-    RingOptions check;
-    CLI::App* writeCommand = AddWriteCommand(program, write);
-    CLI::App* catCommand = AddCatCommand(program, cat);
-    CLI::App* verifyCommand = AddVerifyCommand(program, verify);
-    CLI::App* checkCommand = AddCheckCommand(program, check);
+    RingSpec check;
+    CLI::App* write_command = AddWriteCommand(program, write);
+    CLI::App* cat_command = AddCatCommand(program, cat);
+    CLI::App* verify_command = AddVerifyCommand(program, verify);
+    CLI::App* check_command = AddCheckCommand(program, check);
 
     try {
         program.parse(argc, argv);
@@ -55,9 +61,9 @@ int main(int argc, char** argv) {
                   << static_cast<int>(TQ_Scrivlet::INTERFACEVERSION_CURRENT) << "\n";
         return kExitFailure;
     }
-    if (writeCommand->parsed()) return RunWrite(write);
-    if (catCommand->parsed()) return RunCat(cat);
-    if (verifyCommand->parsed()) return RunVerify(verify);
-    if (checkCommand->parsed()) return RunCheck(check);
+    if (write_command->parsed()) return RunWrite(write);
+    if (cat_command->parsed()) return RunCat(cat);
+    if (verify_command->parsed()) return RunVerify(verify);
+    if (check_command->parsed()) return RunCheck(check);
     return kExitUsage;
 }

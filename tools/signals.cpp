@@ -5,7 +5,7 @@
 
 #include <csignal>
 
-namespace scrivlet_tool {
+namespace scrivlet::tool {
 namespace {
 
 volatile std::sig_atomic_t g_stop_signal = 0;
@@ -29,4 +29,4 @@ void InstallStopHandlers() {
 
 int StopSignal() { return g_stop_signal; }
 
-}  // namespace scrivlet_tool
+}  // namespace scrivlet::tool

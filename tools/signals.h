@@ -4,7 +4,7 @@
 #ifndef SCRIVLET_TOOLS_SIGNALS_H
 #define SCRIVLET_TOOLS_SIGNALS_H
 
-namespace scrivlet_tool {
+namespace scrivlet::tool {
 
 // Installs the handler for SIGINT and SIGTERM and ignores SIGPIPE (a closed pipe then shows as
 // EPIPE on write).
@@ -13,6 +13,6 @@ void InstallStopHandlers();
 // The signal that asked to stop, or 0.
 int StopSignal();
 
-}  // namespace scrivlet_tool
+}  // namespace scrivlet::tool
 
 #endif  // SCRIVLET_TOOLS_SIGNALS_H

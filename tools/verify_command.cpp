@@ -9,14 +9,14 @@
 // again); counters before the oldest file are files that the ring itself has overwritten.
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <nlohmann/json.hpp>
 
 #include "commands.h"
-#include "ring_files.h"
+#include "records.h"
+#include "scrivlet/format.h"
 
-namespace scrivlet_tool {
+namespace scrivlet::tool {
 namespace {
 
 struct FileReport {
@@ -32,36 +32,18 @@ struct Gap {
     std::string text;
 };
 
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 // Whether the records of the file end where a line ends (CR LF in UTF-16LE, or LF when raw).
 bool RecordsEndInLine(const RingFile& file, bool raw) {
     const FileLayout& layout = file.layout;
-    const std::uint64_t length = layout.recordsEnd - layout.recordsBegin;
+    const std::uint64_t length = layout.records_end - layout.records_begin;
     if (length == 0) return true;
-    if (!raw && length % 2 != 0) return false;
-    const std::uint64_t want = raw ? 1 : 4;
-    if (length < want) return false;
-    std::ifstream in(file.path, std::ios::binary);
-    std::string last(static_cast<std::size_t>(want), '\0');
-    in.seekg(static_cast<std::streamoff>(layout.recordsEnd - want));
-    in.read(&last[0], static_cast<std::streamsize>(want));
-    return raw ? last == "\n" : last == std::string("\r\0\n\0", 4);
+    if (!raw && length % format::kBytesPerChar != 0) return false;
+    const std::string_view end = RecordEnd(raw ? Encoding::kRaw : Encoding::kUtf16);
+    if (length < end.size()) return false;
+    FileReader reader;
+    std::string problem;
+    if (!reader.Open(file.path, file.state, problem)) return false;
+    return reader.Read(layout.records_end - end.size(), layout.records_end) == end;
 }
 
 // continued: the next file in order goes on from this one (it follows in the counter sequence),
@@ -70,7 +52,7 @@ FileReport Check(const RingFile& file, bool continued, const VerifyOptions& opti
     FileReport report;
     report.file = file;
     const FileLayout& layout = file.layout;
-    const RingOptions& ring = options.ring;
+    const scrivlet::RingOptions& ring = options.ring.options;
     if (file.number > ring.count) {
         report.problems.push_back("file number beyond the ring's count of " +
                                   std::to_string(ring.count));
@@ -80,10 +62,10 @@ FileReport Check(const RingFile& file, bool continued, const VerifyOptions& opti
                                   " bytes");
     }
     if (ring.counter && !layout.counter.present) report.problems.push_back("no counter line");
-    if (ring.headerGiven && !ring.header.empty() && !layout.header.present) {
+    if (options.ring.header_given && !ring.header.empty() && !layout.header.present) {
         report.problems.push_back("no header line");
     }
-    if (ring.footerGiven && !ring.footer.empty()) {
+    if (options.ring.footer_given && !ring.footer.empty()) {
         report.closed = layout.footer.present ? 1 : 0;
     } else if (layout.footer.present) {
         report.closed = 1;
@@ -91,12 +73,12 @@ FileReport Check(const RingFile& file, bool continued, const VerifyOptions& opti
     if (report.closed == 0) {
         report.problems.push_back("not closed in an orderly way (no footer line)");
     }
-    report.torn = layout.tornLine ||
+    report.torn = layout.torn_line ||
                   (!layout.footer.present && !continued && !RecordsEndInLine(file, options.raw)) ||
-                  (!options.raw && (layout.recordsEnd - layout.recordsBegin) % 2 != 0);
+                  (!options.raw && (layout.records_end - layout.records_begin) % 2 != 0);
     if (report.torn) {
-        report.problems.push_back(layout.tornLine ? "torn tail: ends inside a library line"
-                                                  : "torn tail: ends inside a record");
+        report.problems.push_back(layout.torn_line ? "torn tail: ends inside a library line"
+                                                   : "torn tail: ends inside a record");
     }
     return report;
 }
@@ -107,18 +89,18 @@ std::vector<Gap> FindGaps(const std::vector<RingFile>& files) {
         const FileLayout& before = files[i - 1].layout;
         const FileLayout& after = files[i].layout;
         if (!before.counter.present || !after.counter.present) continue;
-        if (NextCounter(before.counterValue) == after.counterValue) continue;
+        if (format::NextCounter(before.counter_value) == after.counter_value) continue;
         Gap gap;
-        gap.from = before.counterValue;
-        gap.to = after.counterValue;
-        if (after.counterValue == 1) {
-            gap.text = "the counter starts again at 1 after " + std::to_string(gap.from) +
-                       " (a new writer on the same ring)";
+        gap.from = before.counter_value;
+        gap.to = after.counter_value;
+        if (after.counter_value == format::NextCounter(format::kCounterMax)) {
+            gap.text = "the counter starts again at " + std::to_string(gap.to) + " after " +
+                       std::to_string(gap.from) + " (a new writer on the same ring)";
         } else {
             const std::uint32_t missing =
-                after.counterValue > before.counterValue
-                    ? after.counterValue - before.counterValue - 1
-                    : after.counterValue - 1 + (0xFFFFFFFFu - before.counterValue);
+                after.counter_value > before.counter_value
+                    ? after.counter_value - before.counter_value - 1
+                    : after.counter_value - 1 + (format::kCounterMax - before.counter_value);
             gap.text = "the counter jumps from " + std::to_string(gap.from) + " to " +
                        std::to_string(gap.to) + ": " + std::to_string(missing) + " file(s) missing";
         }
@@ -129,22 +111,20 @@ std::vector<Gap> FindGaps(const std::vector<RingFile>& files) {
 
 void PrintText(const VerifyOptions& options, const std::vector<FileReport>& reports, OrderKey key,
                const std::vector<Gap>& gaps, std::uint32_t overwritten, std::size_t problems) {
-    std::cout << "ring " << RingDirectory(options.ring) << "/" << StoredName(options.ring)
-              << "_NNNN.log: " << reports.size() << " file(s), limit " << options.ring.size
-              << " bytes each, oldest first by " << OrderKeyName(key) << "\n";
+    std::cout << "ring " << NamePattern(options.ring.Place()) << ": " << reports.size()
+              << " file(s), limit " << options.ring.options.size << " bytes each, oldest first by "
+              << OrderKeyName(key) << "\n";
     for (const FileReport& report : reports) {
         const FileLayout& layout = report.file.layout;
-        char number[8];
-        std::snprintf(number, sizeof number, "%04u", report.file.number);
-        std::cout << "  file " << number << "  counter ";
+        std::cout << "  file " << NumberText(report.file.number) << "  counter ";
         if (layout.counter.present) {
-            std::cout << layout.counterValue;
+            std::cout << layout.counter_value;
         } else {
             std::cout << "-";
         }
         std::cout << "  " << (layout.FirstStamp().empty() ? "-" : layout.FirstStamp()) << " .. "
                   << (layout.LastStamp().empty() ? "-" : layout.LastStamp()) << "  " << layout.size
-                  << "/" << options.ring.size << " bytes  "
+                  << "/" << options.ring.options.size << " bytes  "
                   << (report.closed == 1   ? "closed"
                       : report.closed == 0 ? "NOT CLOSED"
                                            : "-")
@@ -167,44 +147,38 @@ void PrintText(const VerifyOptions& options, const std::vector<FileReport>& repo
 
 void PrintJson(const VerifyOptions& options, const std::vector<FileReport>& reports, OrderKey key,
                const std::vector<Gap>& gaps, std::uint32_t overwritten, std::size_t problems) {
-    std::ostringstream out;
-    out << "{\"directory\":" << Json(RingDirectory(options.ring))
-        << ",\"name\":" << Json(StoredName(options.ring)) << ",\"count\":" << options.ring.count
-        << ",\"limit\":" << options.ring.size << ",\"order\":" << Json(OrderKeyName(key))
-        << ",\"files\":[";
-    for (std::size_t i = 0; i < reports.size(); ++i) {
-        const FileReport& report = reports[i];
+    using Json = nlohmann::ordered_json;
+    const RingPlace place = options.ring.Place();
+    Json out;
+    out["directory"] = place.directory;
+    out["name"] = place.name;
+    out["count"] = options.ring.options.count;
+    out["limit"] = options.ring.options.size;
+    out["order"] = OrderKeyName(key);
+    out["files"] = Json::array();
+    for (const FileReport& report : reports) {
         const FileLayout& layout = report.file.layout;
-        out << (i ? "," : "") << "{\"number\":" << report.file.number
-            << ",\"path\":" << Json(report.file.path) << ",\"counter\":";
-        if (layout.counter.present) {
-            out << layout.counterValue;
-        } else {
-            out << "null";
-        }
-        out << ",\"first_stamp\":"
-            << (layout.FirstStamp().empty() ? "null" : Json(layout.FirstStamp()))
-            << ",\"last_stamp\":"
-            << (layout.LastStamp().empty() ? "null" : Json(layout.LastStamp()))
-            << ",\"size\":" << layout.size
-            << ",\"record_bytes\":" << layout.recordsEnd - layout.recordsBegin << ",\"closed\":"
-            << (report.closed < 0 ? "null"
-                : report.closed   ? "true"
-                                  : "false")
-            << ",\"torn\":" << (report.torn ? "true" : "false") << ",\"problems\":[";
-        for (std::size_t k = 0; k < report.problems.size(); ++k) {
-            out << (k ? "," : "") << Json(report.problems[k]);
-        }
-        out << "]}";
+        Json file;
+        file["number"] = report.file.number;
+        file["path"] = report.file.path;
+        file["counter"] = layout.counter.present ? Json(layout.counter_value) : Json();
+        file["first_stamp"] = layout.First() ? Json(layout.FirstStamp()) : Json();
+        file["last_stamp"] = layout.Last() ? Json(layout.LastStamp()) : Json();
+        file["size"] = layout.size;
+        file["record_bytes"] = layout.records_end - layout.records_begin;
+        file["closed"] = report.closed < 0 ? Json() : Json(report.closed == 1);
+        file["torn"] = report.torn;
+        file["problems"] = report.problems;
+        out["files"].push_back(file);
     }
-    out << "],\"gaps\":[";
-    for (std::size_t i = 0; i < gaps.size(); ++i) {
-        out << (i ? "," : "") << "{\"from\":" << gaps[i].from << ",\"to\":" << gaps[i].to
-            << ",\"text\":" << Json(gaps[i].text) << "}";
+    out["gaps"] = Json::array();
+    for (const Gap& gap : gaps) {
+        out["gaps"].push_back(Json{{"from", gap.from}, {"to", gap.to}, {"text", gap.text}});
     }
-    out << "],\"overwritten_before\":" << overwritten << ",\"problems\":" << problems
-        << ",\"ok\":" << (problems == 0 ? "true" : "false") << "}\n";
-    std::cout << out.str();
+    out["overwritten_before"] = overwritten;
+    out["problems"] = problems;
+    out["ok"] = problems == 0;
+    std::cout << out.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 
 }  // namespace
@@ -223,30 +197,41 @@ CLI::App* AddVerifyCommand(CLI::App& program, VerifyOptions& options) {
 }
 
 int RunVerify(const VerifyOptions& options) {
-    std::vector<RingFile> files = FindRingFiles(options.ring, HintsFor(options.ring));
-    if (files.empty()) {
-        std::cerr << "scrivlet verify: the ring has no files (" << RingFilePath(options.ring, 1)
-                  << " and on)\n";
+    const RingPlace place = options.ring.Place();
+    std::vector<RingFile> found = FindRingFiles(place, options.ring.Hints());
+    if (found.empty()) {
+        std::cerr << "scrivlet verify: " << DescribeAbsence(place) << "\n";
         return kExitFailure;
     }
+    std::vector<RingFile> files = found;
     const OrderKey key = OrderRingFiles(files);
     std::vector<FileReport> reports;
     std::size_t problems = 0;
+    // Files that cannot be read come first, with their problem.
+    for (const RingFile& file : found) {
+        if (file.state.readable()) continue;
+        FileReport report;
+        report.file = file;
+        report.problems.push_back("cannot be read: " + file.state.problem);
+        reports.push_back(report);
+        ++problems;
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         const RingFile& file = files[i];
         bool continued = i + 1 < files.size() && files[i + 1].state.size > 0;
         if (continued && file.layout.counter.present && files[i + 1].layout.counter.present) {
-            continued = NextCounter(file.layout.counterValue) == files[i + 1].layout.counterValue;
+            continued =
+                format::NextCounter(file.layout.counter_value) == files[i + 1].layout.counter_value;
         }
         reports.push_back(Check(file, continued, options));
         problems += reports.back().problems.size();
     }
     std::vector<Gap> gaps;
     std::uint32_t overwritten = 0;
-    if (key == OrderKey::kCounter) {
+    if (key == OrderKey::kCounter && !files.empty()) {
         gaps = FindGaps(files);
         problems += gaps.size();
-        overwritten = files.front().layout.counterValue;
+        overwritten = files.front().layout.counter_value;
     }
     if (options.json) {
         PrintJson(options, reports, key, gaps, overwritten, problems);
@@ -256,4 +241,4 @@ int RunVerify(const VerifyOptions& options) {
     return problems == 0 ? kExitOk : kExitFailure;
 }
 
-}  // namespace scrivlet_tool
+}  // namespace scrivlet::tool

@@ -1,175 +1,220 @@
-// `scrivlet write`: standard input into a ring, one record per line.
+// `scrivlet write`: standard input into a ring, one record per line, every line durable.
 //
-// Text records are the line as UTF-16LE ending in CR LF (ill-formed UTF-8 becomes U+FFFD); raw
-// records are the line's bytes as read, newline kept. A line longer than the largest record a
-// file can hold is written as several records that each fit. SIGINT and SIGTERM, and the end of
-// the input, close the ring with its footer.
+// Group commit for a pipe: the command reads what the pipe holds (up to a bound) and hands every
+// complete line it has to the ring at once, which writes them in as few write-through calls as
+// the ring allows (one per group, a new one where a rotation falls, lines never split across
+// files). The next read starts only once the ring has returned, so at most one group is ever not
+// yet on the storage, and a line that arrives alone is written at once. A line longer than a file
+// holds is written as several records. SIGINT and SIGTERM, and the end of the input, close the
+// ring with its footer after every line read is on the storage.
+//
+// The file is divided into the progress line of a terminal, the reading of the pipe, and the
+// command itself.
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "commands.h"
-#include "describe.h"
+#include "scrivlet/datetime.h"
+#include "scrivlet/format.h"
 #include "signals.h"
-#include "utf.h"
 
-namespace scrivlet_tool {
+namespace scrivlet::tool {
 namespace {
 
-using Info = TQCLogFile_1::tagInfoData_1;
 using Clock = std::chrono::steady_clock;
 
-void Report(const char* doing, const Info& info) {
-    std::cerr << "scrivlet write: " << doing << " failed\n" << DescribeFailure(info) << "\n";
+// The most bytes one read takes from standard input, and the size the pipe is enlarged to (as far
+// as the system allows): a burst waits in the pipe while the group before it is written.
+const std::size_t kReadBound = std::size_t{1} << 20;
+// The most bytes of input one group takes (what the pipe holds when it is read, and what comes
+// in while it is read); the ring's groups hold them stored as UTF-16, twice as many bytes. Larger
+// groups mean fewer write calls of more bytes each, which the storage takes faster.
+const std::size_t kGroupBound = std::size_t{4} << 20;
+
+void Report(const char* doing, const scrivlet::Error& error) {
+    std::cerr << "scrivlet write: " << doing << " failed: " << error.message() << "\n";
 }
 
-// Counts what went into the ring and shows it on a terminal.
+// Lines per second, bytes per second and the current file on a terminal.
 class Progress {
   public:
-    explicit Progress(std::string root)
-        : m_root(std::move(root)),
-          m_shown(isatty(STDERR_FILENO) == 1),
-          m_start(Clock::now()),
-          m_last(m_start) {}
+    explicit Progress(bool shown) : shown_(shown), start_(Clock::now()), last_(start_) {}
 
-    void Add(std::size_t bytes) {
-        ++m_records;
-        m_bytes += bytes;
-    }
-
-    void Show(TQCLogFile_1& log, bool final) {
-        if (!m_shown) return;
+    // Redraws the line at most five times a second (and with final, once more and for good).
+    void Show(const scrivlet::Ring& ring, std::uint64_t lines, bool final) {
+        if (!shown_) return;
         const Clock::time_point now = Clock::now();
-        if (!final && (now - m_start < std::chrono::milliseconds(500) ||
-                       now - m_last < std::chrono::milliseconds(200))) {
+        if (!final && (now - start_ < std::chrono::milliseconds(500) ||
+                       now - last_ < std::chrono::milliseconds(200))) {
             return;
         }
-        if (final && !m_drawn) return;
-        m_last = now;
-        m_drawn = true;
-        TQCLogFile_1::tagChangeData_1 change = {false, nullptr};
-        Info info = Info();
-        std::string file = "-";
-        if (log.GetFolderFileName(&change, &info) && change.pszFolderFileName != nullptr) {
-            file = m_root + DiskPath(change.pszFolderFileName);
-        }
-        std::fprintf(stderr, "\r\033[K%llu records, %llu bytes, file %s%s", m_records, m_bytes,
+        if (final && !drawn_) return;
+        const std::uint64_t bytes = ring.stats().bytes;
+        // The rates since the last drawing; at the end, over the whole run.
+        const double seconds =
+            std::chrono::duration<double>(now - (final ? start_ : last_)).count();
+        const double line_rate = (lines - (final ? 0 : lines_)) / (seconds > 0 ? seconds : 1);
+        const double byte_rate = (bytes - (final ? 0 : bytes_)) / (seconds > 0 ? seconds : 1);
+        const std::string file = ring.is_open() ? ring.path() : "-";
+        std::fprintf(stderr, "\r\033[K%llu lines, %.0f lines/s, %.1f MB/s, file %s%s",
+                     static_cast<unsigned long long>(lines), line_rate, byte_rate / 1e6,
                      file.c_str(), final ? "\n" : "");
         std::fflush(stderr);
+        last_ = now;
+        lines_ = lines;
+        bytes_ = bytes;
+        drawn_ = true;
     }
 
   private:
-    std::string m_root;
-    bool m_shown;
-    bool m_drawn = false;
-    Clock::time_point m_start, m_last;
-    unsigned long long m_records = 0, m_bytes = 0;
+    bool shown_;
+    bool drawn_ = false;
+    Clock::time_point start_, last_;
+    std::uint64_t lines_ = 0, bytes_ = 0;
 };
 
-class RingWriter {
-  public:
-    RingWriter(TQCLogFile_1& log, const WriteOptions& options, const std::string& root)
-        : m_log(log), m_raw(options.raw), m_counter(options.ring.counter), m_progress(root) {}
+// Enlarges the pipe on standard input to the read bound, as far as the system allows.
+void EnlargePipe() {
+    struct stat input;
+    if (fstat(STDIN_FILENO, &input) != 0 || !S_ISFIFO(input.st_mode)) return;
+    std::size_t size = kReadBound;
+    std::ifstream limit("/proc/sys/fs/pipe-max-size");
+    std::size_t most = 0;
+    if (limit >> most && most < size) size = most;
+    if (size > 0) fcntl(STDIN_FILENO, F_SETPIPE_SZ, static_cast<int>(size));
+}
 
-    // Writes one line (without its newline in text mode) as one record, or as several when it is
-    // longer than a file holds.
-    bool WriteLine(const std::string& line) {
-        const std::string* record = &line;
-        if (!m_raw) {
-            m_wide.clear();
-            std::size_t size = line.size();
-            if (size > 0 && line[size - 1] == '\n') --size;
-            if (size > 0 && line[size - 1] == '\r') --size;
-            Utf8ToUtf16(line.data(), size, m_wide);
-            m_wide += u"\r\n";
-            m_bytes.clear();
-            AppendUtf16Le(m_wide, m_bytes);
-            record = &m_bytes;
-        }
-        return WriteRecord(*record);
-    }
-
-    Progress& progress() { return m_progress; }
-
-  private:
-    bool WriteRecord(const std::string& record) {
-        std::size_t offset = 0;
-        std::size_t chunk = record.size();
-        while (offset < record.size()) {
-            std::size_t n = std::min(chunk, record.size() - offset);
-            if (!m_raw && n < record.size() - offset) {
-                n &= ~static_cast<std::size_t>(1);  // whole UTF-16 code units
-                const unsigned char high = static_cast<unsigned char>(record[offset + n - 1]);
-                if (high >= 0xD8 && high <= 0xDB) n -= 2;  // keep a surrogate pair together
-            }
-            Info info = Info();
-            if (m_log.Write(record.data() + offset, static_cast<unsigned int>(n), &info)) {
-                offset += n;
-                m_progress.Add(n);
-                continue;
-            }
-            if (info.uiModule == TQCLogFile_1::MODULE_LOGFILE && info.uiLocation == 17 &&
-                info.uiError == TQCLogFile_1::REASON_NO_ROOM && info.uiValue >= 8) {
-                // A counter line may grow by one character (two bytes) at the next file.
-                chunk = info.uiValue - (m_counter ? 2 : 0);
-                if (!m_splitSaid) {
-                    std::cerr << "scrivlet write: a line of " << record.size()
-                              << " bytes is longer than the largest record a file holds ("
-                              << info.uiValue
-                              << " bytes); such lines are written as several records\n";
-                    m_splitSaid = true;
-                }
-                continue;
-            }
-            Report("writing a record", info);
-            return false;
-        }
-        return true;
-    }
-
-    TQCLogFile_1& m_log;
-    bool m_raw;
-    bool m_counter;
-    bool m_splitSaid = false;
-    std::u16string m_wide;
-    std::string m_bytes;
-    Progress m_progress;
-};
-
-// Reads standard input into lines; false at the end of the input, on a read error or on a stop
-// signal (with whatever was read so far still in pending).
 enum class ReadResult { kData, kEnd, kStopped, kError };
 
-ReadResult ReadSome(std::string& pending) {
-    char buffer[65536];
+// Appends what standard input holds (at most the group bound) to input, waiting until it holds
+// something, the input ends, or a stop signal comes.
+ReadResult ReadSome(std::string& input) {
     for (;;) {
         if (StopSignal() != 0) return ReadResult::kStopped;
         // Wait with a time-out, so that a signal that comes just before the read is seen soon.
-        struct pollfd input = {STDIN_FILENO, POLLIN, 0};
-        const int ready = poll(&input, 1, 200);
+        struct pollfd wait = {STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&wait, 1, 200);
         if (ready < 0 && errno != EINTR) return ReadResult::kError;
         if (ready <= 0) continue;
-        const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got > 0) {
-            pending.append(buffer, static_cast<std::size_t>(got));
-            return ReadResult::kData;
+        const std::size_t old_size = input.size();
+        input.resize(old_size + kReadBound);
+        ssize_t got = read(STDIN_FILENO, &input[old_size], kReadBound);
+        std::size_t taken = got > 0 ? static_cast<std::size_t>(got) : 0;
+        // A pipe that was full holds a burst: what follows it in the pipe already goes into the
+        // same group, up to the bound.
+        for (struct pollfd more = {STDIN_FILENO, POLLIN, 0};
+             static_cast<std::size_t>(got) == kReadBound && taken < kGroupBound &&
+             poll(&more, 1, 0) == 1 && (more.revents & POLLIN) != 0;) {
+            input.resize(old_size + taken + kReadBound);
+            got = read(STDIN_FILENO, &input[old_size + taken], kReadBound);
+            if (got > 0) taken += static_cast<std::size_t>(got);
         }
+        input.resize(old_size + taken);
+        if (taken > 0) return ReadResult::kData;
         if (got == 0) return ReadResult::kEnd;
         if (errno != EINTR && errno != EAGAIN) return ReadResult::kError;
     }
 }
 
-bool CloseRing(TQCLogFile_1& log) {
-    Info info = Info();
-    if (log.Switch(false, &info)) return true;
-    Report("closing the ring", info);
+// The library's own time stamp of this moment, its trailing blank included.
+std::string Stamp() {
+    TQ_WCHAR wide[format::kStampLength + 1] = {};
+    TQ_DateTime::DateTimeSpaceToString_1(TQ_DateTime::GetLocalDateTime_1(), wide);
+    std::string stamp;
+    for (std::size_t i = 0; wide[i] != 0; ++i) stamp.push_back(static_cast<char>(wide[i]));
+    return stamp;
+}
+
+// Writes the lines of the input into the ring: hands in the complete ones (with everything,
+// the rest too, as the last line) and keeps what follows the last line end.
+class LineWriter {
+  public:
+    LineWriter(scrivlet::Ring& ring, bool stamp) : ring_(ring), stamp_(stamp) {}
+
+    bool Write(std::string& input, bool everything) {
+        ends_.clear();
+        for (std::size_t at = input.find('\n', scanned_); at != std::string::npos;
+             at = input.find('\n', at + 1)) {
+            ends_.push_back(at + 1);
+        }
+        if (everything && !input.empty() && (ends_.empty() || ends_.back() != input.size())) {
+            ends_.push_back(input.size());
+        }
+        if (ends_.empty()) {
+            scanned_ = input.size();
+            return true;
+        }
+        // One stamp for the lines of one read: the moment they were taken from the pipe.
+        const std::string stamp = stamp_ ? Stamp() : std::string();
+        if (stamp_) {
+            stamped_.clear();
+            stamped_.reserve(input.size() + ends_.size() * stamp.size());
+        }
+        views_.clear();
+        std::size_t begin = 0;
+        for (std::size_t end : ends_) {
+            if (stamp_) {
+                stamped_ += stamp;
+                stamped_.append(input, begin, end - begin);
+            } else {
+                views_.emplace_back(input.data() + begin, end - begin);
+            }
+            begin = end;
+        }
+        if (stamp_) {
+            // Views into the finished buffer.
+            std::size_t at = 0;
+            begin = 0;
+            for (std::size_t end : ends_) {
+                views_.emplace_back(stamped_.data() + at, stamp.size() + end - begin);
+                at += stamp.size() + end - begin;
+                begin = end;
+            }
+        }
+        const std::uint64_t records_before = ring_.stats().records;
+        const std::size_t largest = ring_.largest_record();
+        scrivlet::Error error;
+        const bool ok = ring_.write(views_.data(), views_.size(), error);
+        lines_ += views_.size();
+        if (ok && !split_said_ && ring_.stats().records - records_before > views_.size()) {
+            std::cerr << "scrivlet write: a line is longer than the largest record a file holds ("
+                      << largest << " bytes); such lines are written as several records\n";
+            split_said_ = true;
+        }
+        input.erase(0, ends_.back());
+        scanned_ = input.size();
+        if (!ok) Report("writing the lines", error);
+        return ok;
+    }
+
+    std::uint64_t lines() const { return lines_; }
+
+  private:
+    scrivlet::Ring& ring_;
+    bool stamp_;
+    bool split_said_ = false;
+    std::size_t scanned_ = 0;  // bytes of the input searched for a line end already
+    std::uint64_t lines_ = 0;
+    std::vector<std::size_t> ends_;
+    std::vector<std::string_view> views_;
+    std::string stamped_;
+};
+
+bool CloseRing(scrivlet::Ring& ring) {
+    scrivlet::Error error;
+    if (ring.close(error)) return true;
+    Report("closing the ring", error);
     return false;
 }
 
@@ -178,69 +223,50 @@ bool CloseRing(TQCLogFile_1& log) {
 CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options) {
     CLI::App* command = program.add_subcommand(
         "write",
-        "Write each line of standard input as one record into a ring. Records are UTF-16LE text "
-        "ending in CR LF (invalid UTF-8 becomes U+FFFD) unless --raw. A line longer than a file "
-        "holds becomes several records. The ring is closed with its footer at the end of the "
-        "input and on SIGINT or SIGTERM.");
+        "Write each line of standard input as one record into a ring, every line on the storage "
+        "before the next read of the input (all lines waiting in the pipe go out together). "
+        "Records are UTF-16LE text ending in CR LF (invalid UTF-8 becomes U+FFFD) unless --raw. "
+        "A line longer than a file holds becomes several records. The ring is closed with its "
+        "footer at the end of the input and on SIGINT or SIGTERM. On a terminal a progress line "
+        "shows lines/s, bytes/s and the current file.");
     AddRingOptions(*command, options.ring);
     command->add_flag("--raw", options.raw,
                       "Write each line's bytes exactly as read, newline kept");
+    command->add_flag("--stamp", options.stamp,
+                      "Put the library's time stamp (the one in front of its own lines) in front "
+                      "of each line, the moment the line was read");
+    command->add_flag("-q,--quiet", options.quiet, "No progress line on a terminal");
     return command;
 }
 
 int RunWrite(const WriteOptions& given) {
     InstallStopHandlers();
-    // The library's folder walk takes a path that starts with a separator for one whose first
-    // directory has an empty name, which it cannot find; an absolute folder is therefore handed
-    // to it relative to the root directory.
-    WriteOptions options = given;
-    std::string root;
-    if (!options.ring.folder.empty() && options.ring.folder[0] == '/') {
-        if (chdir("/") != 0) {
-            std::perror("scrivlet write: changing to the root directory");
-            return kExitFailure;
-        }
-        options.ring.folder.erase(0, options.ring.folder.find_first_not_of('/'));
-        root = "/";
-    }
-    TQCLogFile_1 log;
-    Info info = Info();
-    if (!InitRing(log, options.ring, info)) {
-        Report("configuring the ring", info);
+    scrivlet::RingOptions options = given.ring.options;
+    options.text = given.raw ? scrivlet::Text::raw : scrivlet::Text::utf16;
+    options.split = true;
+    options.group_bytes = 2 * kGroupBound;
+    scrivlet::Ring ring;
+    scrivlet::Error error;
+    if (!ring.open(options, error)) {
+        Report("opening the ring", error);
         return kExitFailure;
     }
-    info = Info();
-    if (!log.Switch(true, &info)) {
-        Report("opening the first file", info);
-        return kExitFailure;
-    }
-
-    RingWriter writer(log, options, root);
-    std::string pending;
-    std::size_t scanned = 0;
+    EnlargePipe();
+    Progress progress(!given.quiet && isatty(STDERR_FILENO) == 1);
+    LineWriter writer(ring, given.stamp);
+    std::string input;
     ReadResult result = ReadResult::kData;
     while (result == ReadResult::kData) {
-        result = ReadSome(pending);
-        std::size_t start = 0;
-        for (std::size_t newline = pending.find('\n', scanned); newline != std::string::npos;
-             newline = pending.find('\n', start)) {
-            if (!writer.WriteLine(pending.substr(start, newline + 1 - start))) {
-                CloseRing(log);
-                return kExitFailure;
-            }
-            start = newline + 1;
+        result = ReadSome(input);
+        // The last line without a line end, or what was read before a stop: nothing is dropped.
+        if (!writer.Write(input, result != ReadResult::kData)) {
+            CloseRing(ring);
+            return kExitFailure;
         }
-        pending.erase(0, start);
-        scanned = pending.size();
-        writer.progress().Show(log, false);
+        progress.Show(ring, writer.lines(), false);
     }
-    // The last line without a newline, or what was read before a stop: nothing is dropped.
-    if (!pending.empty() && !writer.WriteLine(pending)) {
-        CloseRing(log);
-        return kExitFailure;
-    }
-    writer.progress().Show(log, true);
-    if (!CloseRing(log)) return kExitFailure;
+    progress.Show(ring, writer.lines(), true);
+    if (!CloseRing(ring)) return kExitFailure;
     if (result == ReadResult::kError) {
         std::perror("scrivlet write: reading standard input");
         return kExitFailure;
@@ -249,4 +275,4 @@ int RunWrite(const WriteOptions& given) {
     return kExitOk;
 }
 
-}  // namespace scrivlet_tool
+}  // namespace scrivlet::tool

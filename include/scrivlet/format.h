@@ -20,10 +20,15 @@
 #define SCRIVLET_FILE_NUMBER_FORMAT "_%04u.log"
 // What separates the folder from the file name (always inserted, also behind a trailing one).
 #define SCRIVLET_FOLDER_SEPARATOR "\\"
+// What ends every library line, and every record a text host writes (UTF-16LE in the files).
+#define SCRIVLET_LINE_END "\r\n"
 // The counter line behind its stamp, from the counter and the numbers 1 and kCounterLine.
-#define SCRIVLET_COUNTER_LINE_FORMAT "%u %u %u\r\n"
+#define SCRIVLET_COUNTER_LINE_FORMAT "%u %u %u" SCRIVLET_LINE_END
 // A header or footer line behind its stamp, from its text and the numbers 1 and its kind.
-#define SCRIVLET_TEXT_LINE_FORMAT "%s %u %u\r\n"
+#define SCRIVLET_TEXT_LINE_FORMAT "%s %u %u" SCRIVLET_LINE_END
+// The form of the time stamp in front of every library line: each '0' stands for one digit, the
+// fields are year, month, day, hour, minute, second and millisecond, in this order.
+#define SCRIVLET_STAMP_FORM "0000.00.00 00:00:00.000 "
 
 namespace scrivlet {
 namespace format {
@@ -34,6 +39,9 @@ constexpr unsigned int kDefaultFileSize = 10485760;
 
 // Characters of the time stamp in front of every library line, its blank included.
 constexpr unsigned int kStampLength = 24;
+static_assert(sizeof(SCRIVLET_STAMP_FORM) - 1 == kStampLength, "the stamp form is the stamp");
+// A base name is cut at its first kNameEnd ("app.log" is stored as "app").
+constexpr char kNameEnd = '.';
 // Bytes of one character in the files (UTF-16LE).
 constexpr unsigned int kBytesPerChar = 2;
 

@@ -57,6 +57,9 @@ struct RingOptions {
     Text text = Text::utf16;
     bool split = false;  // a record longer than a file holds is written as several records that
                          // each fit (on UTF-16 character boundaries), instead of being refused
+    std::size_t group_bytes = 0;  // the most bytes a group holds (0: 1 MiB), at least the largest
+                                  // record; a host that hands in large batches at once (a pipe)
+                                  // writes them in fewer calls with more
 };
 
 // A failure: the library's error information record and its words.
@@ -100,6 +103,10 @@ class SCRIVLET_RING_API Ring {
     // earlier one). A refusal of the configuration comes back with the log file's place (1 to
     // 8, the true length of a text that was too long) in error.
     bool open(const RingOptions& options, Error& error);
+
+    // Whether open() would take the configuration, without touching the disk: false with the
+    // refusal open() would report (the true length of a text that was too long) in error.
+    static bool check(const RingOptions& options, Error& error);
 
     // Writes one record; true once it is on the storage. A record larger than an empty file
     // holds is refused as the log file refuses it (module 46, place 17, uiValue the largest

@@ -25,8 +25,8 @@ using detail::Encoding;
 using detail::GroupCommit;
 using detail::Info;
 
-// The waiting group holds at least this much, and at least the largest record, so that a pipe
-// of short lines reaches the storage in writes large enough to be fast.
+// The waiting group holds this much unless the options say otherwise, and at least the largest
+// record, so that a pipe of short lines reaches the storage in writes large enough to be fast.
 const std::size_t kMinGroupBytes = std::size_t{1} << 20;
 // Records per group: one for every this many bytes of the group, within these bounds.
 const std::size_t kBytesPerGroupRecord = 64;
@@ -193,6 +193,30 @@ std::string LibraryFolder(std::string folder) {
     return folder;
 }
 
+// Configures file with the options (Init only: nothing on disk). On a refusal the error holds
+// the log file's failure, with the true length of a text that did not fit its array.
+bool Configure(const RingOptions& options, TQCLogFile_1& file, Error& error) {
+    TQCLogFile_1::tagInitData_1 data{};
+    data.bCounter = options.counter;
+    data.uiFileCount = options.count;
+    data.uiFileSize = options.size;
+    // The true lengths of the texts, by the places that refuse them.
+    std::size_t lengths[detail::kHeaderTooLong + 1] = {};
+    lengths[detail::kFileNameTooLong] = CopyText(options.name, data.szFileName);
+    lengths[detail::kFolderTooLong] = CopyText(LibraryFolder(options.folder), data.szFolder);
+    lengths[detail::kFooterTooLong] = CopyText(options.footer, data.szFooter);
+    lengths[detail::kHeaderTooLong] = CopyText(options.header, data.szHeader);
+    Info info{};
+    if (file.Init(&data, &info)) return true;
+    if (info.uiModule == TQCLogFile_1::MODULE_LOGFILE &&
+        info.uiError == TQCLogFile_1::REASON_TOO_LONG &&
+        info.uiLocation >= detail::kFileNameTooLong && info.uiLocation <= detail::kHeaderTooLong) {
+        info.uiValue = static_cast<unsigned int>(lengths[info.uiLocation]);
+    }
+    detail::KeepFirstFailure(error.info, info);
+    return false;
+}
+
 }  // namespace
 
 struct Ring::State {
@@ -244,29 +268,9 @@ bool Ring::open(const RingOptions& options, Error& error) {
         StoreRingFailure(error, kRingAlreadyOpen);
         return false;
     }
-    TQCLogFile_1::tagInitData_1 data{};
-    data.bCounter = options.counter;
-    data.uiFileCount = options.count;
-    data.uiFileSize = options.size;
-    // The true lengths of the texts, by the places that refuse them.
-    std::size_t lengths[detail::kHeaderTooLong + 1] = {};
-    lengths[detail::kFileNameTooLong] = CopyText(options.name, data.szFileName);
-    lengths[detail::kFolderTooLong] = CopyText(LibraryFolder(options.folder), data.szFolder);
-    lengths[detail::kFooterTooLong] = CopyText(options.footer, data.szFooter);
-    lengths[detail::kHeaderTooLong] = CopyText(options.header, data.szHeader);
-
     auto file = std::make_unique<RingFile>();
+    if (!Configure(options, *file, error)) return false;
     Info info{};
-    if (!file->Init(&data, &info)) {
-        if (info.uiModule == TQCLogFile_1::MODULE_LOGFILE &&
-            info.uiError == TQCLogFile_1::REASON_TOO_LONG &&
-            info.uiLocation >= detail::kFileNameTooLong &&
-            info.uiLocation <= detail::kHeaderTooLong) {
-            info.uiValue = static_cast<unsigned int>(lengths[info.uiLocation]);
-        }
-        detail::KeepFirstFailure(error.info, info);
-        return false;
-    }
     if (!file->Switch(true, &info)) {
         file->ShutDown();
         detail::KeepFirstFailure(error.info, info);
@@ -274,7 +278,8 @@ bool Ring::open(const RingOptions& options, Error& error) {
     }
     file->UpdateRoom();
     file->UpdatePath();
-    const std::size_t capacity = std::max(kMinGroupBytes, file->Room());
+    const std::size_t capacity =
+        std::max(options.group_bytes != 0 ? options.group_bytes : kMinGroupBytes, file->Room());
     const std::size_t records =
         std::clamp(capacity / kBytesPerGroupRecord, kMinGroupRecords, kMaxGroupRecords);
     state_->commit = std::make_unique<GroupCommit>(*file, capacity, records);
@@ -282,6 +287,11 @@ bool Ring::open(const RingOptions& options, Error& error) {
     state_->encoding = options.text == Text::raw ? Encoding::kRaw : Encoding::kUtf16Line;
     state_->split = options.split;
     return true;
+}
+
+bool Ring::check(const RingOptions& options, Error& error) {
+    TQCLogFile_1 file;
+    return Configure(options, file, error);
 }
 
 bool Ring::write(std::string_view record, Error& error) { return write(&record, 1, error); }

@@ -80,13 +80,25 @@ std::string_view LineText(std::string_view line) {
 std::size_t Utf16LineSize(std::string_view line) {
     const std::string_view text = LineText(line);
     std::size_t units = 2;  // CR LF
-    for (std::size_t pos = 0; pos < text.size();) units += Units(NextCodePoint(text, pos));
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {  // ASCII: one unit, the common case
+            ++units;
+            ++pos;
+            continue;
+        }
+        units += Units(NextCodePoint(text, pos));
+    }
     return 2 * units;
 }
 
 char* StoreUtf16Line(std::string_view line, char* out) {
     const std::string_view text = LineText(line);
     for (std::size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {  // ASCII, as NextCodePoint gives it
+            *out++ = text[pos++];
+            *out++ = 0;
+            continue;
+        }
         std::uint32_t c = NextCodePoint(text, pos);
         if (c < kFirstSupplementary) {
             out = StoreUnit(c, out);

@@ -3,9 +3,10 @@
 if(SCRIVLET_BUILD_TOOLS)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
   set(SCRIVLET_CLI_CASES
-    rotation_and_wrap raw_bytes_exact invalid_utf8 long_lines_split counter_wrap_order
+    rotation_and_wrap round_trip long_lines_split counter_wrap_order
     verify_findings failures second_writer signal_closes_ring follow
-    follow_trusts_counters help_and_version)
+    follow_trusts_counters help_and_version kill_loses_no_acknowledged_group time_range json
+    hostile_files follow_survives_changes progress_on_a_terminal readme_shipping_example)
   foreach(case IN LISTS SCRIVLET_CLI_CASES)
     add_test(NAME cli.${case}
              COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/cli_test.py

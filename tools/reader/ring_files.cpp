@@ -1,0 +1,349 @@
+// Finding, reading and ordering the files of a ring (see ring_files.h).
+#include "ring_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "scrivlet/format.h"
+#include "scrivlet/logfile.h"
+
+namespace scrivlet::tool {
+namespace {
+
+// The largest file a ring can hold: the largest file size, and a counter line of the greatest
+// length by which a file may pass it.
+const std::uint64_t kLargestRingFile = std::uint64_t{TQCLogFile_1::FILESIZE_MAX} +
+                                       format::kBytesPerChar * format::kCounterLineMaxLength;
+
+// What follows the base name of file number n.
+std::string NumberSuffix(unsigned int n) {
+    char suffix[32];
+    const int length = std::snprintf(suffix, sizeof suffix, SCRIVLET_FILE_NUMBER_FORMAT, n);
+    return length > 0 ? std::string(suffix, static_cast<std::size_t>(length)) : "";
+}
+
+// The file number in a file name that ends in a number suffix, and the length of that suffix.
+bool SplitNumber(const std::string& file_name, unsigned int& number, std::size_t& suffix_length) {
+    const std::size_t last = file_name.find_last_of("0123456789");
+    if (last == std::string::npos) return false;
+    std::size_t first = last;
+    while (first > 0 && file_name[first - 1] >= '0' && file_name[first - 1] <= '9') --first;
+    if (last + 1 - first > 9) return false;
+    number = static_cast<unsigned int>(std::stoul(file_name.substr(first, last + 1 - first)));
+    if (number < TQCLogFile_1::FILECOUNT_MIN || number > TQCLogFile_1::FILECOUNT_MAX) return false;
+    const std::string suffix = NumberSuffix(number);
+    if (file_name.size() < suffix.size() ||
+        file_name.compare(file_name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    suffix_length = suffix.size();
+    return true;
+}
+
+bool OlderByStamp(const RingFile& a, const RingFile& b) {
+    const std::string sa = a.layout.FirstStamp();
+    const std::string sb = b.layout.FirstStamp();
+    if (sa != sb) return sa < sb;
+    if (a.state.mtime != b.state.mtime) return a.state.mtime < b.state.mtime;
+    return a.number < b.number;
+}
+
+bool OlderByModified(const RingFile& a, const RingFile& b) {
+    if (a.state.mtime != b.state.mtime) return a.state.mtime < b.state.mtime;
+    return a.number < b.number;
+}
+
+// Counter order: runs of counters that follow each other, the runs ordered by first stamp.
+void OrderByCounter(std::vector<RingFile>& files) {
+    std::sort(files.begin(), files.end(), [](const RingFile& a, const RingFile& b) {
+        if (a.layout.counter_value != b.layout.counter_value) {
+            return a.layout.counter_value < b.layout.counter_value;
+        }
+        return OlderByStamp(a, b);
+    });
+    std::vector<std::vector<RingFile>> runs;
+    for (RingFile& file : files) {
+        if (runs.empty() || format::NextCounter(runs.back().back().layout.counter_value) !=
+                                file.layout.counter_value) {
+            runs.emplace_back();
+        }
+        runs.back().push_back(file);
+    }
+    // The counter's wrap: a run ending at the largest counter goes on with the run that starts
+    // at the counter that follows it.
+    if (runs.size() > 1 && format::NextCounter(runs.back().back().layout.counter_value) ==
+                               runs.front().front().layout.counter_value) {
+        runs.back().insert(runs.back().end(), runs.front().begin(), runs.front().end());
+        runs.erase(runs.begin());
+    }
+    std::stable_sort(runs.begin(), runs.end(),
+                     [](const std::vector<RingFile>& a, const std::vector<RingFile>& b) {
+                         return OlderByStamp(a.front(), b.front());
+                     });
+    files.clear();
+    for (const std::vector<RingFile>& run : runs) files.insert(files.end(), run.begin(), run.end());
+}
+
+std::string Kind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+}  // namespace
+
+RingPlace PlaceOf(const std::string& folder, const std::string& name) {
+    RingPlace place;
+    place.directory = folder.empty() ? "." : folder;
+    std::replace(place.directory.begin(), place.directory.end(), SCRIVLET_FOLDER_SEPARATOR[0], '/');
+    // An empty name keeps the library's own; any other is cut at its end mark.
+    place.name = name.empty() ? SCRIVLET_DEFAULT_NAME : name.substr(0, name.find(format::kNameEnd));
+    return place;
+}
+
+std::string FileName(const RingPlace& place, unsigned int n) {
+    return place.name + NumberSuffix(n);
+}
+
+unsigned int FileNumber(const RingPlace& place, const std::string& file_name) {
+    unsigned int number = 0;
+    std::size_t suffix = 0;
+    if (!SplitNumber(file_name, number, suffix)) return 0;
+    return file_name.size() == place.name.size() + suffix &&
+                   file_name.compare(0, place.name.size(), place.name) == 0
+               ? number
+               : 0;
+}
+
+std::string FilePath(const RingPlace& place, unsigned int n) {
+    return place.directory + "/" + FileName(place, n);
+}
+
+std::string NumberText(unsigned int n) {
+    const std::string suffix = NumberSuffix(n);
+    const std::size_t first = suffix.find_first_of("0123456789");
+    const std::size_t last = suffix.find_last_of("0123456789");
+    return first == std::string::npos ? std::to_string(n) : suffix.substr(first, last + 1 - first);
+}
+
+std::string NamePattern(const RingPlace& place) {
+    std::string pattern = FilePath(place, TQCLogFile_1::FILECOUNT_MAX);
+    const std::size_t digits = pattern.size() - NumberSuffix(TQCLogFile_1::FILECOUNT_MAX).size();
+    for (std::size_t i = digits; i < pattern.size(); ++i) {
+        if (pattern[i] >= '0' && pattern[i] <= '9') pattern[i] = 'N';
+    }
+    return pattern;
+}
+
+FileState StatFile(const std::string& path) {
+    FileState state;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        struct stat link;
+        if (lstat(path.c_str(), &link) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) return state;
+            state.exists = true;
+            state.problem = std::string("cannot be examined: ") + std::strerror(errno);
+            return state;
+        }
+        state.exists = true;
+        state.problem = error == ELOOP ? "a loop of symbolic links"
+                        : error == ENOENT
+                            ? "a symbolic link to nothing"
+                            : std::string("cannot be examined: ") + std::strerror(error);
+        return state;
+    }
+    state.exists = true;
+    state.size = static_cast<std::uint64_t>(info.st_size);
+    state.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                  static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    state.inode = static_cast<std::uint64_t>(info.st_ino);
+    state.device = static_cast<std::uint64_t>(info.st_dev);
+    if (!S_ISREG(info.st_mode)) {
+        state.problem = Kind(info.st_mode);
+    } else if (state.size > kLargestRingFile) {
+        state.problem = "larger than any file of a ring (" + std::to_string(state.size) + " bytes)";
+    }
+    return state;
+}
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool FileReader::Open(const std::string& path, const FileState& state, std::string& problem) {
+    if (!state.readable()) {
+        problem = state.exists ? state.problem : "missing";
+        return false;
+    }
+    // Without blocking: a FIFO put in the file's place since it was examined opens at once.
+    fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) {
+        problem = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat info;
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        problem = "replaced by something other than a regular file";
+        return false;
+    }
+    return true;
+}
+
+std::string FileReader::Read(std::uint64_t begin, std::uint64_t end) const {
+    std::string bytes;
+    if (fd_ < 0 || end <= begin) return bytes;
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, kLargestRingFile)));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            pread(fd_, &bytes[got], bytes.size() - got, static_cast<off_t>(begin + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+bool ReadLayout(const std::string& path, const LayoutHints& hints, FileState& state,
+                FileLayout& layout) {
+    state = StatFile(path);
+    FileReader reader;
+    if (!reader.Open(path, state, state.problem)) return false;
+    // A file that changes size while it is read is examined again; one that keeps changing is
+    // taken as empty for now.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::uint64_t window = std::min<std::uint64_t>(state.size, kLayoutWindow);
+        const std::string head = reader.Read(0, window);
+        const std::string tail = reader.Read(state.size - window, state.size);
+        if (head.size() == window && tail.size() == window) {
+            layout = ParseLayout(head, tail, state.size, hints);
+            return true;
+        }
+        const FileState now = StatFile(path);
+        if (!now.readable()) break;
+        state = now;
+    }
+    layout = FileLayout();
+    return true;
+}
+
+std::vector<RingFile> FindRingFiles(const RingPlace& place, const LayoutHints& hints) {
+    std::vector<RingFile> files;
+    DIR* folder = opendir(place.directory.c_str());
+    if (folder == nullptr) return files;
+    while (const dirent* entry = readdir(folder)) {
+        const unsigned int number = FileNumber(place, entry->d_name);
+        if (number == 0) continue;
+        RingFile file;
+        file.number = number;
+        file.path = FilePath(place, number);
+        ReadLayout(file.path, hints, file.state, file.layout);
+        if (file.state.exists) files.push_back(file);
+    }
+    closedir(folder);
+    std::sort(files.begin(), files.end(),
+              [](const RingFile& a, const RingFile& b) { return a.number < b.number; });
+    return files;
+}
+
+const char* OrderKeyName(OrderKey key) {
+    switch (key) {
+        case OrderKey::kCounter:
+            return "counter";
+        case OrderKey::kStamp:
+            return "first time stamp";
+        default:
+            return "modification time";
+    }
+}
+
+OrderKey OrderRingFiles(std::vector<RingFile>& files) {
+    std::vector<RingFile> empty;
+    std::vector<RingFile> filled;
+    for (RingFile& file : files) {
+        if (file.state.readable()) (file.state.size == 0 ? empty : filled).push_back(file);
+    }
+    std::sort(empty.begin(), empty.end(), OlderByModified);
+
+    bool all_counters = true;
+    bool all_stamps = true;
+    for (const RingFile& file : filled) {
+        all_counters = all_counters && file.layout.counter.present;
+        all_stamps = all_stamps && file.layout.First() != nullptr;
+    }
+    OrderKey key = OrderKey::kModified;
+    if (all_counters) {
+        key = OrderKey::kCounter;
+        OrderByCounter(filled);
+    } else if (all_stamps) {
+        key = OrderKey::kStamp;
+        std::sort(filled.begin(), filled.end(), OlderByStamp);
+    } else {
+        std::sort(filled.begin(), filled.end(), OlderByModified);
+    }
+    files = filled;
+    files.insert(files.end(), empty.begin(), empty.end());
+    return key;
+}
+
+std::string DescribeAbsence(const RingPlace& place) {
+    const std::string looked_for = "no file " + NamePattern(place);
+    struct stat info;
+    if (stat(place.directory.c_str(), &info) != 0) {
+        return looked_for + ": the folder " + place.directory + " does not exist";
+    }
+    if (!S_ISDIR(info.st_mode)) return looked_for + ": " + place.directory + " is not a folder";
+    DIR* folder = opendir(place.directory.c_str());
+    if (folder == nullptr) {
+        return looked_for + ": the folder cannot be read: " + std::strerror(errno);
+    }
+    // Rings of other names (base name: numbers), and the other entries.
+    std::map<std::string, std::vector<unsigned int>> rings;
+    std::vector<std::string> others;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        unsigned int number = 0;
+        std::size_t suffix = 0;
+        if (SplitNumber(name, number, suffix)) {
+            rings[name.substr(0, name.size() - suffix)].push_back(number);
+        } else {
+            others.push_back(name);
+        }
+    }
+    closedir(folder);
+    std::string text = looked_for;
+    if (rings.empty() && others.empty()) return text + ": the folder is empty";
+    for (auto& [name, numbers] : rings) {
+        std::sort(numbers.begin(), numbers.end());
+        const RingPlace other{place.directory, name};
+        text += "\n  found instead: " + FileName(other, numbers.front());
+        if (numbers.size() > 1) text += " to " + FileName(other, numbers.back());
+        text += " (" + std::to_string(numbers.size()) + " file(s): --name " +
+                (name.empty() ? std::string(1, format::kNameEnd) : name) + ")";
+    }
+    if (!others.empty()) {
+        std::sort(others.begin(), others.end());
+        text += "\n  and " + std::to_string(others.size()) + " other entr" +
+                (others.size() == 1 ? "y" : "ies") + ":";
+        for (std::size_t i = 0; i < others.size() && i < 5; ++i) text += " " + others[i];
+        if (others.size() > 5) text += " ...";
+    }
+    return text;
+}
+
+}  // namespace scrivlet::tool
