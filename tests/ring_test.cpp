@@ -76,7 +76,7 @@ class RingTest : public ::testing::Test {
 };
 
 TEST_F(RingTest, ThreadsWriteWhatOneLogFileWritesForTheSameRecords) {
-    const int kThreads = 8, kRecords = 150;
+    const int kThreads = 16, kRecords = 100;
     {
         Ring ring;
         Error error;

@@ -118,7 +118,9 @@ class GroupCommit {
     Buffer writing_;                  // the group the leader writes
     bool leader_ = false;             // some caller leads (or is about to)
     std::size_t last_callers_ = 0;    // callers in the group written last
-    std::size_t returning_ = 0;       // callers told their records are written, not yet gone
+    // Callers told their records are written and not yet gone: raised under mutex_, lowered by
+    // each such caller as it leaves, which takes mutex_ only to wake a gathering leader.
+    std::atomic<std::size_t> returning_{0};
     bool gathering_ = false;          // a leader waits on gather_
     std::uint64_t records_ = 0;
     std::uint64_t groups_ = 0;
