@@ -11,13 +11,9 @@
 //   lost, and writing resumes once there is space again.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -25,6 +21,7 @@
 #include <vector>
 
 #include "crash/record.h"
+#include "support/child.h"
 #include "support/files.h"
 
 using namespace scrivlet::test;
@@ -36,44 +33,21 @@ namespace {
 // Runs the child host of class cls on folder and kills it with SIGKILL delay_ms after its first
 // report; returns every record number it reported before it died.
 std::vector<unsigned> KilledChild(char cls, const std::string& folder, int delay_ms) {
-    int reports[2];
-    EXPECT_EQ(pipe(reports), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(reports[1], 1);
-        close(reports[0]);
-        close(reports[1]);
-        const char which[2] = {cls, 0};
-        execl(SCRIVLET_CRASH_CHILD, SCRIVLET_CRASH_CHILD, which, folder.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(reports[1]);
-    using Clock = std::chrono::steady_clock;
+    Child child({SCRIVLET_CRASH_CHILD, std::string(1, cls), folder});
     std::vector<unsigned> acks;
-    // Reads a report that comes before deadline; false when none came or the pipe ended.
-    auto next = [&](Clock::time_point deadline) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd p = {reports[0], POLLIN, 0};
-        unsigned n;
-        if (left < 0 || poll(&p, 1, static_cast<int>(left)) <= 0 ||
-            read(reports[0], &n, sizeof n) != sizeof n) {
-            return false;
-        }
+    unsigned n;
+    if (child.Read(&n, sizeof n, milliseconds(5000))) {
         acks.push_back(n);
-        return true;
-    };
-    if (next(Clock::now() + std::chrono::seconds(5))) {
-        const auto end = Clock::now() + std::chrono::milliseconds(delay_ms);
-        while (next(end)) {
+        const auto end = std::chrono::steady_clock::now() + milliseconds(delay_ms);
+        while (child.Read(
+            &n, sizeof n,
+            std::chrono::duration_cast<milliseconds>(end - std::chrono::steady_clock::now()))) {
+            acks.push_back(n);
         }
     }
-    kill(pid, SIGKILL);
-    while (next(Clock::now() + std::chrono::seconds(5))) {
-    }
-    waitpid(pid, nullptr, 0);
-    close(reports[0]);
+    child.Kill();
+    while (child.Read(&n, sizeof n, milliseconds(5000))) acks.push_back(n);
+    child.Wait();
     return acks;
 }
 

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -16,6 +15,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "support/child.h"
 #include "support/faults.h"
 #include "support/files.h"
 
@@ -33,22 +33,13 @@ struct Outcome {
 // Runs body in a child process and brings back what it returned.
 template <typename Body>
 Outcome InChild(Body body) {
-    int pipe_fds[2];
-    EXPECT_EQ(pipe(pipe_fds), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipe_fds[0]);
+    Child child([&](int out) {
         const Outcome outcome = body();
-        const bool sent = write(pipe_fds[1], &outcome, sizeof outcome) == sizeof outcome;
-        _exit(sent ? 0 : 1);
-    }
-    close(pipe_fds[1]);
+        return write(out, &outcome, sizeof outcome) == sizeof outcome ? 0 : 1;
+    });
     Outcome outcome{};
-    EXPECT_EQ(read(pipe_fds[0], &outcome, sizeof outcome), static_cast<ssize_t>(sizeof outcome));
-    close(pipe_fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(child.Read(&outcome, sizeof outcome, milliseconds(10000)));
+    EXPECT_EQ(child.Wait(), 0);
     return outcome;
 }
 
