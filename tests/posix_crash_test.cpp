@@ -33,21 +33,22 @@ namespace {
 // Runs the child host of class cls on folder and kills it with SIGKILL delay_ms after its first
 // report; returns every record number it reported before it died.
 std::vector<unsigned> KilledChild(char cls, const std::string& folder, int delay_ms) {
-    Child child({SCRIVLET_CRASH_CHILD, std::string(1, cls), folder});
+    const char which[2] = {cls, 0};
+    Child child([&] {
+        return execl(SCRIVLET_CRASH_CHILD, SCRIVLET_CRASH_CHILD, which, folder.c_str(),
+                     static_cast<char*>(nullptr));
+    });
     std::vector<unsigned> acks;
     unsigned n;
-    if (child.Read(&n, sizeof n, milliseconds(5000))) {
+    auto take = [&](Clock::time_point end) {
+        while (child.Read(&n, sizeof n, end)) acks.push_back(n);
+    };
+    if (child.Read(&n, sizeof n, Clock::now() + milliseconds(5000))) {
         acks.push_back(n);
-        const auto end = std::chrono::steady_clock::now() + milliseconds(delay_ms);
-        while (child.Read(
-            &n, sizeof n,
-            std::chrono::duration_cast<milliseconds>(end - std::chrono::steady_clock::now()))) {
-            acks.push_back(n);
-        }
+        take(Clock::now() + milliseconds(delay_ms));
     }
-    child.Kill();
-    while (child.Read(&n, sizeof n, milliseconds(5000))) acks.push_back(n);
-    child.Wait();
+    child.End(milliseconds(0));
+    take(Clock::now() + milliseconds(5000));
     return acks;
 }
 

@@ -33,13 +33,13 @@ struct Outcome {
 // Runs body in a child process and brings back what it returned.
 template <typename Body>
 Outcome InChild(Body body) {
-    Child child([&](int out) {
+    Child child([&] {
         const Outcome outcome = body();
-        return write(out, &outcome, sizeof outcome) == sizeof outcome ? 0 : 1;
+        return write(1, &outcome, sizeof outcome) == sizeof outcome ? 0 : 1;
     });
     Outcome outcome{};
-    EXPECT_TRUE(child.Read(&outcome, sizeof outcome, milliseconds(10000)));
-    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_TRUE(child.Read(&outcome, sizeof outcome, Clock::now() + milliseconds(10000)));
+    EXPECT_EQ(child.End(milliseconds(10000)), 0);
     return outcome;
 }
 
