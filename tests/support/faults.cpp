@@ -10,14 +10,14 @@ namespace scrivlet {
 namespace test {
 namespace {
 
+// What happens to call number nth of an operation (counted since the scope began), and with
+// persistent to every later one: it fails with error, writes only value bytes (kShort), or its
+// wait gives the outcome value (kWait).
 struct Rule {
-    bool active = false;
+    enum Kind { kNone, kFail, kShort, kWait } kind = kNone;
     unsigned nth = 0;
     bool persistent = false;
-    DWORD error = 0;
-    bool short_write = false;
-    DWORD bytes = 0;
-    DWORD outcome = 0;
+    DWORD error = 0, value = 0;
 };
 
 std::atomic<unsigned> g_calls[static_cast<int>(Op::kCount)];
@@ -25,18 +25,14 @@ Rule g_rules[static_cast<int>(Op::kCount)];
 std::mutex g_rules_lock;
 std::atomic<long> g_live{0};
 std::atomic<bool> g_clock_fixed{false};
-std::int64_t g_clock_seconds = 0;
-std::uint16_t g_clock_ms = 0;
+os::TIMEB64 g_clock = {};
 
-// Counts a call of op; true, with the rule, when the rule applies to this call.
-bool Hit(Op op, Rule* rule) {
-    const int i = static_cast<int>(op);
-    const unsigned n = ++g_calls[i];
+// Counts a call of op and returns the rule that applies to it (kind kNone when none does).
+Rule Hit(Op op) {
+    const unsigned n = ++g_calls[static_cast<int>(op)];
     std::lock_guard<std::mutex> guard(g_rules_lock);
-    const Rule& r = g_rules[i];
-    if (!r.active || !(n == r.nth || (r.persistent && n > r.nth))) return false;
-    *rule = r;
-    return true;
+    const Rule& rule = g_rules[static_cast<int>(op)];
+    return n == rule.nth || (rule.persistent && n > rule.nth) ? rule : Rule();
 }
 
 const os::Api& Real() { return os::DefaultTable(); }
@@ -53,14 +49,12 @@ T Opened(Op op, T result) {
 }
 
 // An operation that fails by setting the rule's error and returning `failed`.
-#define SCRIVLET_FAILING(Name, failed, Params, Args)  \
-    auto Wrap##Name Params {                          \
-        Rule rule;                                    \
-        if (Hit(Op::k##Name, &rule)) {                \
-            Real().SetLastError(rule.error);          \
-            return failed;                            \
-        }                                             \
-        return Opened(Op::k##Name, Real().Name Args); \
+#define SCRIVLET_FAILING(Name, failed, Params, Args)                                \
+    auto Wrap##Name Params {                                                        \
+        const Rule rule = Hit(Op::k##Name);                                         \
+        if (rule.kind != Rule::kFail) return Opened(Op::k##Name, Real().Name Args); \
+        Real().SetLastError(rule.error);                                            \
+        return failed;                                                              \
     }
 SCRIVLET_FAILING(CreateFileW, os::InvalidHandleValue(),
                  (os::LPCWSTR n, DWORD a, DWORD s, void* sa, DWORD d, DWORD f, os::HANDLE t),
@@ -76,11 +70,9 @@ SCRIVLET_FAILING(ReleaseMutex, os::FALSE, (os::HANDLE h), (h))
 #undef SCRIVLET_FAILING
 
 os::BOOL WrapWriteFile(os::HANDLE h, const void* data, DWORD count, DWORD* written, void* ov) {
-    Rule rule;
-    if (!Hit(Op::kWriteFile, &rule)) return Real().WriteFile(h, data, count, written, ov);
-    if (rule.short_write) {
-        return Real().WriteFile(h, data, rule.bytes < count ? rule.bytes : count, written, ov);
-    }
+    const Rule rule = Hit(Op::kWriteFile);
+    if (rule.kind == Rule::kShort && rule.value < count) count = rule.value;
+    if (rule.kind != Rule::kFail) return Real().WriteFile(h, data, count, written, ov);
     if (written != nullptr) *written = 0;
     Real().SetLastError(rule.error);
     return os::FALSE;
@@ -88,40 +80,35 @@ os::BOOL WrapWriteFile(os::HANDLE h, const void* data, DWORD count, DWORD* writt
 
 // A failing close still closes the handle, so that nothing leaks.
 os::BOOL WrapCloseHandle(os::HANDLE h) {
-    Rule rule;
-    const bool fail = Hit(Op::kCloseHandle, &rule);
+    const Rule rule = Hit(Op::kCloseHandle);
     const os::BOOL closed = Real().CloseHandle(h);
     if (closed) --g_live;
-    if (!fail) return closed;
+    if (rule.kind != Rule::kFail) return closed;
     Real().SetLastError(rule.error);
     return os::FALSE;
 }
 
+// An abandoned wait takes the mutex as a normal wait does; the others return at once.
 DWORD WrapWaitForSingleObject(os::HANDLE h, DWORD timeout) {
-    Rule rule;
-    if (!Hit(Op::kWaitForSingleObject, &rule)) return Real().WaitForSingleObject(h, timeout);
-    if (rule.outcome == os::WAIT_ABANDONED) {
+    const Rule rule = Hit(Op::kWaitForSingleObject);
+    if (rule.kind != Rule::kWait) return Real().WaitForSingleObject(h, timeout);
+    if (rule.value == os::WAIT_ABANDONED) {
         const DWORD real = Real().WaitForSingleObject(h, timeout);
         return real == os::WAIT_OBJECT_0 ? os::WAIT_ABANDONED : real;
     }
-    if (rule.outcome == os::WAIT_FAILED) Real().SetLastError(rule.error);
-    return rule.outcome;
+    if (rule.value == os::WAIT_FAILED) Real().SetLastError(rule.error);
+    return rule.value;
 }
 
 int FixedFtime(os::TIMEB64* t) {
     if (!g_clock_fixed) return Real()._ftime64_s(t);
-    *t = os::TIMEB64{};
-    t->time = g_clock_seconds;
-    t->millitm = g_clock_ms;
+    *t = g_clock;
     return 0;
 }
 
-// Arms a rule for call nth (from 1, counted from now) of op.
-void Arm(Op op, unsigned nth, bool persistent, DWORD error, bool short_write = false,
-         DWORD bytes = 0, DWORD outcome = 0) {
-    const int i = static_cast<int>(op);
+void Arm(Op op, const Rule& rule) {
     std::lock_guard<std::mutex> guard(g_rules_lock);
-    g_rules[i] = Rule{true, g_calls[i] + nth, persistent, error, short_write, bytes, outcome};
+    g_rules[static_cast<int>(op)] = rule;
 }
 
 }  // namespace
@@ -150,20 +137,20 @@ FaultScope::~FaultScope() {
 }
 
 void FaultScope::Fail(Op op, unsigned nth, DWORD error, bool persistent) {
-    Arm(op, nth, persistent, error);
+    Arm(op, {Rule::kFail, Calls(op) + nth, persistent, error, 0});
 }
 
 void FaultScope::ShortWrite(unsigned nth, DWORD bytes, bool persistent) {
-    Arm(Op::kWriteFile, nth, persistent, 0, true, bytes);
+    Arm(Op::kWriteFile, {Rule::kShort, Calls(Op::kWriteFile) + nth, persistent, 0, bytes});
 }
 
 void FaultScope::WaitOutcome(unsigned nth, DWORD outcome, DWORD error, bool persistent) {
-    Arm(Op::kWaitForSingleObject, nth, persistent, error, false, 0, outcome);
+    const Op op = Op::kWaitForSingleObject;
+    Arm(op, {Rule::kWait, Calls(op) + nth, persistent, error, outcome});
 }
 
 void FaultScope::Clear() {
-    std::lock_guard<std::mutex> guard(g_rules_lock);
-    for (Rule& rule : g_rules) rule = Rule();
+    for (int op = 0; op < static_cast<int>(Op::kCount); ++op) Arm(static_cast<Op>(op), Rule());
 }
 
 unsigned FaultScope::Calls(Op op) const { return g_calls[static_cast<int>(op)]; }
@@ -175,8 +162,7 @@ void FaultScope::ResetCounts() {
 long FaultScope::LiveHandles() const { return g_live; }
 
 void FaultScope::FixClock(std::int64_t seconds, std::uint16_t milliseconds) {
-    g_clock_seconds = seconds;
-    g_clock_ms = milliseconds;
+    g_clock = os::TIMEB64{seconds, milliseconds, 0, 0};
     g_clock_fixed = true;
 }
 
