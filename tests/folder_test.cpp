@@ -11,8 +11,7 @@
 #include <tuple>
 #include <utility>
 
-#include "support/faults.h"
-#include "support/files.h"
+#include "support/support.h"
 
 namespace fs = std::filesystem;
 using namespace scrivlet::test;

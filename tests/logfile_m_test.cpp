@@ -10,9 +10,7 @@
 #include <thread>
 #include <tuple>
 
-#include "support/faults.h"
-#include "support/files.h"
-#include "support/probe.h"
+#include "support/support.h"
 
 namespace os = scrivlet::os;
 using namespace scrivlet::test;

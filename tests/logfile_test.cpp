@@ -10,9 +10,7 @@
 #include <string>
 #include <tuple>
 
-#include "support/faults.h"
-#include "support/files.h"
-#include "support/probe.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 

@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "support/files.h"
+#include "support/support.h"
 
 namespace {
 

@@ -13,9 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/faults.h"
-#include "support/files.h"
-#include "support/probe.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 namespace os = scrivlet::os;

@@ -22,7 +22,7 @@
 
 #include "crash/record.h"
 #include "support/child.h"
-#include "support/files.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 namespace crash = scrivlet::crash;

@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "platform/posix/posix.h"
-#include "support/files.h"
+#include "support/support.h"
 
 namespace os = scrivlet::os;
 using scrivlet::test::Narrow;

@@ -14,10 +14,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/platform.h"
 #include "support/child.h"
-#include "support/faults.h"
-#include "support/files.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 namespace os = scrivlet::os;

@@ -15,9 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "support/faults.h"
-#include "support/files.h"
-#include "support/probe.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 

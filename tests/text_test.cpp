@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/platform.h"
-#include "support/faults.h"
-#include "support/files.h"
+#include "support/support.h"
 
 namespace os = scrivlet::os;
 using scrivlet::test::Narrow;

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/files.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 
