@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <set>
 #include <string>
 #include <utility>
@@ -37,13 +38,25 @@ const Call kOn = [](TQCLogFile_1& l, InitData*, Info* i) { return l.Switch(true,
 const Call kOff = [](TQCLogFile_1& l, InitData*, Info* i) { return l.Switch(false, i); };
 const Call kWrite = [](TQCLogFile_1& l, InitData*, Info* i) { return l.Write("record", 6, i); };
 const Call kExit = [](TQCLogFile_1& l, InitData*, Info* i) { return l.Exit(i); };
+// The queries note whether they filled the state record, the work of the call.
+bool g_filled = false;
 const Call kGetData = [](TQCLogFile_1& l, InitData*, Info* i) {
-    TQCLogFile_1::tagChangeData_1 change{};
-    return l.GetData(&change, i);
+    Change change{};
+    const bool ok = l.GetData(&change, i);
+    g_filled = change.pszFolderFileName != nullptr;
+    return ok;
 };
 const Call kGetName = [](TQCLogFile_1& l, InitData*, Info* i) {
-    TQCLogFile_1::tagChangeData_1 change{};
-    return l.GetFolderFileName(&change, i);
+    Change change{};
+    const bool ok = l.GetFolderFileName(&change, i);
+    g_filled = change.pszFolderFileName != nullptr;
+    return ok;
+};
+const Call kCopyName = [](TQCLogFile_1& l, InitData*, Info* i) {
+    TQ_WCHAR copy[260] = {'?'};
+    const bool ok = static_cast<TQCLogFileM_1&>(l).CopyFolderFileName(copy, i);
+    g_filled = copy[0] != '?';
+    return ok;
 };
 const Call kTooLarge = [](TQCLogFile_1& l, InitData*, Info* i) {
     return l.Write(std::string(689, 'r').data(), 689, i);
@@ -96,6 +109,7 @@ struct Outcome {
     bool result;
     Info info;
     unsigned handle;  // taken before the call, or after it when there was none before
+    bool free;        // another thread gets the mutex (if any) at once afterwards
 };
 
 template <class C>
@@ -110,9 +124,16 @@ Outcome Run(const Place& p, FaultScope& faults) {
     if (p.fault.kind == Fault::kShort) faults.ShortWrite(1, p.fault.code);
     if (p.fault.kind == Fault::kWait) faults.WaitOutcome(1, p.fault.code, kInvalid);
     auto handle = [&log] { return log.kGuarded ? log.MutexValue() : log.FileValue(); };
-    Outcome out{false, NoError(), handle()};
+    Outcome out{false, NoError(), handle(), true};
+    g_filled = false;
     out.result = p.call(log, &data, &out.info);
     if (out.handle == 0) out.handle = handle();
+    if (log.Mutex() != nullptr) {
+        out.free = std::async(std::launch::async, [&log] {
+                       return os::WaitForSingleObject(log.Mutex(), 0) == os::WAIT_OBJECT_0 &&
+                              os::ReleaseMutex(log.Mutex());
+                   }).get();
+    }
     return out;
 }
 
@@ -166,13 +187,16 @@ std::vector<Place> Places() {
     };
     // Each guarded call fails at four places in a row: a failed release, then a wait abandoned,
     // timed out, and failed (for real without a mutex; injected for Exit, which then does nothing).
+    // CopyFolderFileName shares the places of GetFolderFileName.
     const std::pair<const char*, Call> calls[] = {{"Exit", kExit},
                                                   {"Switch", kOn},
                                                   {"Write", kWrite},
                                                   {"GetData", kGetData},
-                                                  {"GetFolderFileName", kGetName}};
+                                                  {"GetFolderFileName", kGetName},
+                                                  {"CopyFolderFileName", kCopyName}};
     unsigned at = 3;
     for (const auto& c : calls) {
+        if (c.second == kCopyName) at = 20;
         const std::string name = c.first;
         const Setup setup = c.second == kWrite ? kOpen : kReady;
         const bool exit = c.second == kExit;
@@ -208,11 +232,15 @@ bool Produces(const Place& place, std::string* why) {
     const unsigned value = place.value == kHandle ? out.handle : place.value;
     const Info want{
         place.guarded ? kLogM : kLog, place.error, place.type, place.location, value, 1};
+    // Only a failed release comes after the work of a query, and leaves the mutex owned.
+    const bool release = place.fault.op == Op::kReleaseMutex,
+               worked = release && place.location > 15;
     *why = "result " + std::to_string(out.result) + ", record " +
            ::testing::PrintToString(out.info) + " for " + ::testing::PrintToString(want) +
-           ", live handles " + std::to_string(faults.LiveHandles());
+           ", live handles " + std::to_string(faults.LiveHandles()) + ", mutex free " +
+           std::to_string(out.free) + ", query worked " + std::to_string(g_filled);
     return !out.result && out.info == want && faults.LiveHandles() == 0 &&
-           (place.value != kHandle || value != 0);
+           (place.value != kHandle || value != 0) && (out.free || release) && g_filled == worked;
 }
 
 class PlaceTest : public ::testing::TestWithParam<Place> {};

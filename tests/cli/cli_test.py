@@ -7,6 +7,7 @@ process a case starts is killed and reaped when the case ends (and dies with thi
 """
 import ctypes
 import os
+import pathlib
 import signal
 import subprocess
 import sys
@@ -67,14 +68,12 @@ def craft(folder, number, counter=None, records=(), footer=None, ms=0):
         data += f"{stamp(ms + 1)}{footer} 1 3\r\n".encode("utf-16-le")
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, f"LogFile_1_{number:04d}.log")
-    with open(path, "wb") as f:
-        f.write(data)
+    pathlib.Path(path).write_bytes(data)
     return path
 
 
 def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return pathlib.Path(path).read_bytes()
 
 
 def case_rotation_and_wrap():
@@ -211,21 +210,24 @@ def case_signal_closes_ring():
 
 
 def follow(ring):
-    out = open("follow.out", "wb")
-    return start(["cat", "--follow", "--interval", "0.02"] + ring, stdout=out)
+    return start(["cat", "--follow", "--interval", "0.02"] + ring, stdout=open("follow.out", "wb"))
+
+
+def followed():
+    return read("follow.out").decode().split()
 
 
 def stop(follower):
     follower.send_signal(signal.SIGINT)
     check(follower.wait(timeout=10) == 0, "follow did not stop on SIGINT")
-    return open("follow.out").read().split()
+    return followed()
 
 
 def case_follow():
     ring = ["-d", "f", "-s", "1024", "-c", "3", "--counter", "--footer", "End"]
     check(run(["write"] + ring, numbers(50)).returncode == 0, "first write")
     follower = follow(ring)
-    wait_for(lambda: open("follow.out").read().split()[-1:] == ["50"], "the records so far")
+    wait_for(lambda: followed()[-1:] == ["50"], "the records so far")
     writer, pipe = start_writer(ring)  # a new writer: starts again at file 1
     # Paced so that one round of the ring takes over a second: a follower that falls a whole ring
     # behind (a loaded machine, a sanitizer build) would miss records by the ring's nature.
@@ -235,7 +237,7 @@ def case_follow():
             time.sleep(0.05)
     os.close(pipe)
     check(writer.wait(timeout=20) == 0, writer.stderr.read())
-    wait_for(lambda: open("follow.out").read().split()[-1:] == ["650"], "the last record")
+    wait_for(lambda: followed()[-1:] == ["650"], "the last record")
     seen = stop(follower)
     check(seen == [str(n) for n in range(1, 651)], f"{len(seen)} records, last {seen[-3:]}")
 
@@ -248,9 +250,9 @@ def case_follow_trusts_counters():
     later = os.path.getmtime(craft("f", 3, 6, ["c"], ms=20)) + 100
     os.utime("f/LogFile_1_0001.log", (later, later))
     follower = follow(["-d", "f", "-c", "3", "--counter", "--footer", "End"])
-    wait_for(lambda: "c" in open("follow.out").read().split(), "the records so far")
+    wait_for(lambda: "c" in followed(), "the records so far")
     time.sleep(0.5)
-    check(stop(follower) == ["a", "b", "c"], open("follow.out").read())
+    check(stop(follower) == ["a", "b", "c"], followed())
 
 
 def case_help_and_version():
