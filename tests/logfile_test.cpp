@@ -112,38 +112,28 @@ TEST_F(LogFile, LateRefusalKeepsWhatWasTakenOverAndQueriesFillTheirField) {
               std::make_pair(true, std::string()));
 }
 
-TEST_F(LogFile, LayoutIsCounterHeaderRecordsFooter) {
+// The bytes of a file: counter, header, the records as given, footer. A Write while off is
+// dropped; switching on twice opens one file; off and on again moves on to the next file,
+// replacing what was there (and leaving no 183 as the last error); ShutDown writes no footer.
+TEST_F(LogFile, LayoutSwitchingAndReplacing) {
+    std::filesystem::create_directories("logs/sub");
+    std::ofstream("logs/sub/app_0002.log") << std::string(5000, 'j');
     TQCLogFile_1 log;
-    ASSERT_TRUE(Open(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true), &info));
+    ASSERT_TRUE(Configure(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
+    EXPECT_TRUE(log.Write("off", 3, &info));
+    ASSERT_TRUE(log.Switch(true, &info) && log.Switch(true, &info));
+    EXPECT_EQ(faults.Calls(Op::kCreateFileW), 1u);
     EXPECT_EQ(Path(log), "logs\\sub\\app_0001.log");
     const std::string binary("\0\xff\r\n", 4);
     ASSERT_TRUE(log.Write("abc", 3, &info) && log.Write(binary.data(), 4, &info));
-    ASSERT_TRUE(log.Switch(false, &info));
+    ASSERT_TRUE(log.Switch(false, &info) && log.Write("dropped", 7, &info));
     EXPECT_EQ(ReadBytes("logs/sub/app_0001.log"),
               Line("1 1 1") + Line("Head 1 2") + "abc" + binary + Line("Foot 1 3"));
-
-    // A file ended by ShutDown has no footer.
     ASSERT_TRUE(log.Switch(true, &info) && log.Write("x", 1, &info));
+    EXPECT_EQ(scrivlet::os::GetLastError(), 0u);
     log.ShutDown();
     EXPECT_EQ(ReadBytes("logs/sub/app_0002.log"), Line("2 1 1") + Line("Head 1 2") + "x");
     EXPECT_EQ(info.uiErrorSet, 0u);
-}
-
-TEST_F(LogFile, RingWrapsReplacingFilesWhileTheCounterGoesOn) {
-    std::ofstream("r_0002.log") << std::string(5000, 'j');  // an old file to be replaced
-    TQCLogFile_1 log;
-    ASSERT_TRUE(Open(log, Config(3, 688, "r", "", "", "", true), &info));
-    for (char fill : std::string("abcd")) {
-        const std::string record(600, fill);  // two never fit into one file
-        ASSERT_TRUE(log.Write(record.data(), 600, &info)) << fill;
-    }
-    EXPECT_EQ(Path(log), "r_0001.log");
-    EXPECT_EQ(scrivlet::os::GetLastError(), 0u);  // not the 183 of a replaced file
-    log.ShutDown();
-    EXPECT_EQ(ReadBytes("r_0001.log"), Line("4 1 1") + std::string(600, 'd'));
-    EXPECT_EQ(ReadBytes("r_0002.log"), Line("2 1 1") + std::string(600, 'b'));
-    EXPECT_EQ(ReadBytes("r_0003.log"), Line("3 1 1") + std::string(600, 'c'));
-    EXPECT_FALSE(Exists("r_0004.log"));
 }
 
 // One object configured again and again: an empty name keeps the previous one (the default at
@@ -173,21 +163,6 @@ TEST_F(LogFile, FileNames) {
     ASSERT_TRUE(Open(data, Config(2, 688, "log", "data\\"), &info) && data.Write("z", 1, &info));
     EXPECT_EQ(Path(data), "data\\\\log_0001.log");
     EXPECT_EQ(ReadBytes("data/log_0001.log"), "z");
-}
-
-TEST_F(LogFile, SwitchingOnTwiceKeepsTheFileOffThenOnMovesOn) {
-    TQCLogFile_1 log;
-    ASSERT_TRUE(Configure(log, Config(5, 688, "s")));
-    EXPECT_TRUE(log.Write("off", 3, &info));  // dropped: nothing is open
-    ASSERT_TRUE(log.Switch(true, &info) && log.Switch(true, &info));
-    EXPECT_EQ(faults.Calls(Op::kCreateFileW), 1u);
-    ASSERT_TRUE(log.Write("one", 3, &info) && log.Switch(false, &info));
-    EXPECT_TRUE(log.Write("dropped", 7, &info));
-    ASSERT_TRUE(log.Switch(true, &info) && log.Write("two", 3, &info));
-    EXPECT_EQ(Path(log), "s_0002.log");
-    ASSERT_TRUE(log.Switch(false, &info));
-    EXPECT_EQ(ReadBytes("s_0001.log") + ReadBytes("s_0002.log"), "onetwo");
-    EXPECT_EQ(info.uiErrorSet, 0u);
 }
 
 TEST_F(LogFile, RecordRotatesExactlyWhenTheFooterWouldNotFit) {
@@ -247,18 +222,16 @@ TEST_F(LogFile, RecordLargerThanAnEmptyFileIsRefused) {
 // the sweeps (CreateDirectoryW) and places_test (RecordWithoutFile).
 TEST_F(LogFile, FailedFolderLeavesTheObjectOnWithoutAFile) {
     TQCLogFile_1 log;
-    EXPECT_TRUE(log.Exit(&info));  // nothing open: nothing to close, nothing written
-    EXPECT_EQ(info, NoError());
+    EXPECT_TRUE(log.Exit(&info) && info == NoError());  // nothing open: nothing to close
     ASSERT_TRUE(Configure(log, Config(2, 688, "o", "newdir")));
     faults.Fail(Op::kCreateDirectoryW, 1, 5);
     EXPECT_FALSE(log.Switch(true, &info));
-    EXPECT_EQ(info.uiLocation, 22u);
     Change data{};
-    ASSERT_TRUE(log.GetData(&data, &info) && data.bSwitchedOn);
-    const unsigned queries = faults.Calls(Op::kGetFileAttributesW);
+    EXPECT_TRUE(log.GetData(&data, &info) && data.bSwitchedOn && info.uiLocation == 22);
+    const unsigned calls = faults.Calls(Op::kGetFileAttributesW);
     info = NoError();
     EXPECT_TRUE(log.Switch(true, &info));  // already on: tries nothing
-    EXPECT_EQ(faults.Calls(Op::kGetFileAttributesW) + faults.Calls(Op::kCreateFileW), queries);
+    EXPECT_EQ(faults.Calls(Op::kGetFileAttributesW) + faults.Calls(Op::kCreateFileW), calls);
     EXPECT_FALSE(log.Write("x", 1, &info));
     EXPECT_EQ(info.uiLocation, 18u);
 }
