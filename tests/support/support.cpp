@@ -5,12 +5,10 @@
 #include "support/support.h"
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <random>
-#include <sstream>
 
 namespace scrivlet {
 namespace test {
@@ -127,17 +125,12 @@ FaultScope::FaultScope() {
     ResetCounts();
     g_live = 0;
     g_clock_fixed = false;
-    os::Api& table = os::Table();
-    table.CreateFileW = WrapCreateFileW;
-    table.WriteFile = WrapWriteFile;
-    table.CloseHandle = WrapCloseHandle;
-    table.DuplicateHandle = WrapDuplicateHandle;
-    table.GetFileAttributesW = WrapGetFileAttributesW;
-    table.CreateDirectoryW = WrapCreateDirectoryW;
-    table.CreateMutexW = WrapCreateMutexW;
-    table.WaitForSingleObject = WrapWaitForSingleObject;
-    table.ReleaseMutex = WrapReleaseMutex;
-    table._ftime64_s = FixedFtime;
+    const os::Api& real = Real();
+    os::Table() = {WrapCreateFileW,         WrapWriteFile,          WrapCloseHandle,
+                   WrapDuplicateHandle,     WrapGetFileAttributesW, WrapCreateDirectoryW,
+                   real.GetLastError,       real.SetLastError,      WrapCreateMutexW,
+                   WrapWaitForSingleObject, WrapReleaseMutex,       FixedFtime,
+                   real._localtime64_s};
 }
 
 FaultScope::~FaultScope() {
@@ -177,13 +170,10 @@ void FaultScope::FixClock(std::int64_t seconds, std::uint16_t milliseconds) {
 
 TempDir::TempDir() : previous_(fs::current_path()) {
     std::random_device random;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int attempt = 0;; ++attempt) {
-        std::ostringstream name;
-        name << "scrivlet-test-" << std::hex << stamp << '-' << random() << '-' << attempt;
-        path_ = fs::temp_directory_path() / name.str();
-        if (fs::create_directory(path_)) break;
-    }
+    do {
+        path_ = fs::temp_directory_path() /
+                ("scrivlet-test-" + std::to_string(random()) + "-" + std::to_string(random()));
+    } while (!fs::create_directory(path_));
     fs::current_path(path_);
 }
 
