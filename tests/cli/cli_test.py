@@ -258,12 +258,8 @@ def case_follow_trusts_counters():
 def case_help_and_version():
     for command in ("write", "cat", "verify", "check"):
         result = run([command, "--help"])
-        check(result.returncode == 0 and b"Usage" in result.stdout and b"--folder" in result.stdout,
-              f"{command}: {result.stdout}")
-    check(run(["--help"]).returncode == 0, "--help")
-    version = run(["--version"])
-    check(version.returncode == 0 and b"library interface version 5" in version.stdout,
-          version.stdout)
+        check(result.returncode == 0 and b"--folder" in result.stdout, f"{command}: {result}")
+    check(b"library interface version 5" in run(["--version"]).stdout, "--version")
     check(run([]).returncode == 2, "no command is a usage error")
 
 
