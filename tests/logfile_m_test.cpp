@@ -24,28 +24,15 @@ void Start(Log& log) {
     ASSERT_TRUE(Open(log, Config(2, 688, "t", "", "Head", "Foot"), &info));
 }
 
-// Runs body on another thread with a handle of its own to the same mutex.
-template <typename Body>
-auto OnOtherThread(TQ_HANDLE mutex, Body body) {
-    return std::async(std::launch::async, [mutex, body] {
-        TQ_HANDLE own = nullptr;
-        os::DuplicateHandle(os::CurrentProcess(), mutex, os::CurrentProcess(), &own, 0, os::FALSE,
-                            os::DUPLICATE_SAME_ACCESS);
-        const auto result = body(own);
-        os::CloseHandle(own);
-        return result;
-    });
-}
-
 // Another thread owns the mutex while this object lives.
 class Holder {
   public:
     explicit Holder(TQ_HANDLE mutex)
-        : done_(OnOtherThread(mutex, [this](TQ_HANDLE own) {
-              const bool owns = os::WaitForSingleObject(own, os::INFINITE) == os::WAIT_OBJECT_0;
+        : done_(std::async(std::launch::async, [this, mutex] {
+              const bool owns = os::WaitForSingleObject(mutex, os::INFINITE) == os::WAIT_OBJECT_0;
               taken_.set_value();
               free_.get_future().wait();
-              return owns && os::ReleaseMutex(own);
+              return owns && os::ReleaseMutex(mutex);
           })) {
         taken_.get_future().wait();
     }
@@ -58,16 +45,6 @@ class Holder {
     std::promise<void> taken_, free_;
     std::future<bool> done_;
 };
-
-// Whether another thread gets the mutex at once.
-bool FreeForOthers(TQ_HANDLE mutex) {
-    return OnOtherThread(mutex,
-                         [](TQ_HANDLE own) {
-                             return os::WaitForSingleObject(own, 0) == os::WAIT_OBJECT_0 &&
-                                    os::ReleaseMutex(own);
-                         })
-        .get();
-}
 
 TEST(LogFileM, SecondInitAndCopiesHoldOneHandleEach) {
     TempDir dir;
@@ -154,7 +131,10 @@ TEST(LogFileM, InitFailuresLeaveTheirWork) {
         EXPECT_FALSE(log.Init(&refused, &info));
         EXPECT_EQ(std::make_pair(info.uiModule, info.uiLocation), std::make_pair(46u, 1u));
         ASSERT_NE(log.Mutex(), nullptr);
-        EXPECT_TRUE(FreeForOthers(log.Mutex()));
+        EXPECT_TRUE(std::async(std::launch::async, [&log] {
+                        return os::WaitForSingleObject(log.Mutex(), 0) == os::WAIT_OBJECT_0 &&
+                               os::ReleaseMutex(log.Mutex());
+                    }).get());  // released
         faults.Fail(Op::kReleaseMutex, 1, os::ERROR_GEN_FAILURE);
         info = NoError();
         EXPECT_FALSE(log.Init(&cfg, &info));
