@@ -121,12 +121,11 @@ def case_long_lines_split():
 
 
 def case_order_of_files():
-    # Numbered against their age, same time stamps, modification times reversed: only the
-    # counters, across their wrap, give the order.
+    # Numbered against their age, the same time stamps, modification times in the order of the
+    # numbers: only the counters, across their wrap, give the order.
     for number, counter, record in ((1, 1, "c"), (2, 2, "d"), (3, 4294967294, "a"),
                                     (4, 4294967295, "b")):
-        path = craft("w", number, counter, [record])
-        os.utime(path, ns=(0, (10 - number) * 10**9))
+        os.utime(craft("w", number, counter, [record]), ns=(0, number * 10**9))
     ring = ["-d", "w", "-c", "4"]
     check(run(["cat"] + ring).stdout == b"a\nb\nc\nd\n", run(["cat"] + ring).stdout)
     verify = run(["verify", "--json"] + ring)
