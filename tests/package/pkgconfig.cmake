@@ -1,4 +1,4 @@
-# Builds the consumer host with nothing but the compiler and what `pkg-config --cflags --libs
+# Builds a host (an example) with nothing but the compiler and what `pkg-config --cflags --libs
 # scrivlet` prints for the installed PREFIX, then runs it in WORK_DIR (cmake -P script).
 set(ENV{PKG_CONFIG_PATH} "${PREFIX}/${LIBDIR}/pkgconfig")
 find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)

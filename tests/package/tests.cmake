@@ -1,6 +1,7 @@
 # The installed package, used as a host uses it: this build tree is installed into a prefix of its
-# own under the build folder, then a small host (and every example) is built against that prefix
-# with find_package, and the host once more with the flags that pkg-config gives, and each is run.
+# own under the build folder, then every example is built against that prefix with find_package
+# (and the threads example run), and the ring example once more with the flags that pkg-config
+# gives, and run. Each example exits with 1 when the library fails it.
 if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
   include(GNUInstallDirs)
   set(SCRIVLET_PACKAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/package)
@@ -15,7 +16,7 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
                    -P ${CMAKE_CURRENT_LIST_DIR}/install.cmake)
   set_tests_properties(Package.Install PROPERTIES FIXTURES_SETUP scrivlet_installed TIMEOUT 120)
 
-  # The consumer is built with this build's compiler and flags (a sanitizer build's library needs
+  # The examples are built with this build's compiler and flags (a sanitizer build's library needs
   # its runtime in the host too).
   add_test(NAME Package.CMake
            COMMAND ${CMAKE_CTEST_COMMAND} --build-and-test ${CMAKE_CURRENT_LIST_DIR}/consumer
@@ -30,13 +31,13 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
                                    "-DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
                                    -DSCRIVLET_EXPECTED_PREFIX=${SCRIVLET_PACKAGE_PREFIX}
                                    -DSCRIVLET_EXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
-                   --test-command consumer)
+                   --test-command example_threads)
   set_tests_properties(Package.CMake PROPERTIES FIXTURES_REQUIRED scrivlet_installed TIMEOUT 300)
 
   add_test(NAME Package.PkgConfig
            COMMAND ${CMAKE_COMMAND} -DPREFIX=${SCRIVLET_PACKAGE_PREFIX}
                    -DLIBDIR=${CMAKE_INSTALL_LIBDIR} -DWORK_DIR=${SCRIVLET_PACKAGE_DIR}/pkg-consumer
-                   -DSOURCE=${CMAKE_CURRENT_LIST_DIR}/consumer/main.cpp
+                   -DSOURCE=${PROJECT_SOURCE_DIR}/examples/ring.cpp
                    -DCXX=${CMAKE_CXX_COMPILER} "-DCXX_FLAGS=${CMAKE_CXX_FLAGS}"
                    "-DLINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
                    -P ${CMAKE_CURRENT_LIST_DIR}/pkgconfig.cmake)
