@@ -44,6 +44,13 @@ def check(condition, message):
         raise AssertionError(message)
 
 
+def check_words(result, status, words, what):
+    text = result.stdout + result.stderr
+    check(result.returncode == status, f"{what}: status {result.returncode}, {text}")
+    for word in words:
+        check(word.encode() in text, f"{what}: no '{word}' in {text}")
+
+
 def wait_for(condition, what, seconds=10):
     deadline = time.monotonic() + seconds
     while not condition():
@@ -155,10 +162,7 @@ def case_verify_findings():
         paths = [craft("v", n + 1, *f, ms=10 * n) for n, f in enumerate(files)]
         if cut:
             os.truncate(paths[-1], os.path.getsize(paths[-1]) - 3)
-        result = run(["verify"] + ring)
-        check(result.returncode == (name != "clean"), f"{name}: {result.stdout}")
-        for word in words:
-            check(word.encode() in result.stdout, f"{name}: no '{word}' in {result.stdout}")
+        check_words(run(["verify"] + ring), int(name != "clean"), words, name)
 
 
 def case_failures():
@@ -172,11 +176,7 @@ def case_failures():
         (["check", "-d", "a/b", "-c", "7"], 0, ["ok", "a/b/LogFile_1_0001.log to a/b/LogFile_1_0007"]),
     ]
     for args, status, words in cases:
-        result = run(args, b"line\n")
-        text = result.stdout + result.stderr
-        check(result.returncode == status, f"{args}: {result.returncode} {text}")
-        for word in words:
-            check(word.encode() in text, f"{args}: no '{word}' in {text}")
+        check_words(run(args, b"line\n"), status, words, args)
     check(not os.path.exists("LogFile_1_0001.log"), "a refused configuration created a file")
 
 
