@@ -26,5 +26,5 @@ file(MAKE_DIRECTORY "${WORK_DIR}")
 execute_process(COMMAND "${CXX}" ${cxx_flags} -std=c++17 -Wall -Wextra -Wpedantic -Wshadow -Werror
                         "${SOURCE}" ${flags} "-Wl,-rpath,${libdir}" -o "${WORK_DIR}/consumer"
                 COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND "${WORK_DIR}/consumer" WORKING_DIRECTORY "${WORK_DIR}"
+execute_process(COMMAND "${WORK_DIR}/consumer" WORKING_DIRECTORY "${WORK_DIR}" TIMEOUT 20
                 COMMAND_ERROR_IS_FATAL ANY)

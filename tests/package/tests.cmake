@@ -1,7 +1,7 @@
 # The installed package, used as a host uses it: this build tree is installed into a prefix of its
 # own under the build folder, then every example is built against that prefix with find_package
 # (and the threads example run), and the ring example once more with the flags that pkg-config
-# gives, and run. Each example exits with 1 when the library fails it.
+# gives, and run. Each example exits with 1 when the library fails it, and is stopped after 20 s.
 if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
   include(GNUInstallDirs)
   set(SCRIVLET_PACKAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/package)
@@ -31,7 +31,7 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
                                    "-DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
                                    -DSCRIVLET_EXPECTED_PREFIX=${SCRIVLET_PACKAGE_PREFIX}
                                    -DSCRIVLET_EXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
-                   --test-command example_threads)
+                   --test-command timeout 20 ./example_threads)
   set_tests_properties(Package.CMake PROPERTIES FIXTURES_REQUIRED scrivlet_installed TIMEOUT 300)
 
   add_test(NAME Package.PkgConfig
