@@ -1,8 +1,8 @@
-// TQCLogFileM_1: its mutex and its handles across a second Init, copies, Exit and ShutDown, a wait
-// that times out while another thread holds the mutex, and what a failed Init leaves. Every place
-// with its whole record, the work a failed wait leaves undone and the mutex it leaves free are in
-// places_test.cpp; the rotation that re-enters the mutex shows in the guarded sweeps and in
-// threads_test.cpp.
+// TQCLogFileM_1: its mutex and its handles across a second Init, copies, Exit and ShutDown, the
+// wait of a guarded call that times out while the mutex is held, and what a failed Init leaves.
+// Every place with its whole record, the work a failed wait leaves undone and the mutex it leaves
+// free are in places_test.cpp; the rotation that re-enters the mutex shows in the guarded sweeps
+// and in threads_test.cpp.
 #include <gtest/gtest.h>
 
 #include <chrono>

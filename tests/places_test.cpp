@@ -222,7 +222,8 @@ bool Produces(const Place& place, std::string* why) {
     const unsigned value = place.value == kHandle ? out.handle : place.value;
     const Info want{
         place.guarded ? kLogM : kLog, place.error, place.type, place.location, value, 1};
-    // Only a failed release comes after the work of a query, and leaves the mutex owned.
+    // Only a failed release comes after the work of a query; it leaves the mutex owned, every
+    // other failure leaves it free.
     const bool release = place.fault.op == Op::kReleaseMutex,
                worked = release && place.location > 15;
     *why = "result " + std::to_string(out.result) + ", record " +
