@@ -4,14 +4,14 @@
 // goes); the expected results are the same.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <tuple>
 #include <utility>
 
-#include "support/faults.h"
-#include "support/files.h"
+#include "support/support.h"
 
 namespace fs = std::filesystem;
 using namespace scrivlet::test;
@@ -31,10 +31,8 @@ Walked Walk(const FaultScope& faults, const std::string& path) {
 
 // A library path as a path of the file system this test runs on.
 fs::path Native(std::string path) {
-    if (fs::path::preferred_separator == '/') {
-        for (char& c : path) c = c == '\\' ? '/' : c;
-    }
-    return fs::path(path);
+    if (fs::path::preferred_separator == '/') std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -42,35 +40,27 @@ bool IsDirectory(const std::string& path) {
     return fs::is_directory(Native(path), ignored);
 }
 
-// A drive letter with a colon that does not exist here.
-std::string MissingDrive() {
-    for (char letter = 'Z'; letter > 'C'; --letter) {
-        const std::string drive = std::string(1, letter) + ":";
-        if (!Exists(Native(drive + "\\"))) return drive;
-    }
-    return "";
-}
-
-// Makes drive C: exist (on Linux a directory "C:" here) and removes a test folder made on it.
-class DriveC {
-  public:
-    explicit DriveC(const std::string& folder = "") : folder_(folder) {
+// Drive C: exists (on Linux a directory "C:" here); a folder made on it is removed at the end.
+struct DriveC {
+    explicit DriveC(const std::string& made = "") : folder(made) {
         std::error_code ignored;
         fs::create_directory("C:", ignored);
     }
     ~DriveC() {
         std::error_code ignored;
-        if (!folder_.empty()) fs::remove_all(Native(folder_), ignored);
+        if (!folder.empty()) fs::remove_all(Native(folder), ignored);
     }
-
-  private:
-    std::string folder_;
+    std::string folder;
 };
 
 TEST(Folder, WalkResults) {
     TempDir dir;
     DriveC drive;
     std::ofstream("file") << "x";
+    std::string missing;  // a drive letter with a colon that does not exist here
+    for (char letter = 'Z'; letter > 'C' && missing.empty(); --letter) {
+        if (!IsDirectory(std::string(1, letter) + ":\\")) missing = std::string(1, letter) + ":";
+    }
     FaultScope faults;
     // Path; result, out-value, queries, creations.
     const std::pair<std::string, Walked> cases[] = {
@@ -85,11 +75,11 @@ TEST(Folder, WalkResults) {
         {"C:\\a:b", {4, 0, 2, 0}},                // any colon ends a drive prefix
         {"\\Logs", {6, 3, 1, 0}},                 // an empty first prefix is no drive
         {"\\\\server\\share\\Logs", {6, 3, 1, 0}},
-        {MissingDrive() + "\\Logs", {4, 0, 1, 0}},
+        {missing + "\\Logs", {4, 0, 1, 0}},
     };
     for (const auto& c : cases) EXPECT_EQ(Walk(faults, c.first), c.second) << c.first;
     EXPECT_TRUE(IsDirectory("Logs\\App"));
-    EXPECT_FALSE(Exists(Native("C:\\ScrivletAbsent")));
+    EXPECT_FALSE(IsDirectory("C:\\ScrivletAbsent"));
 }
 
 TEST(Folder, CreatesParentsFirstAndReportsFailures) {
@@ -97,36 +87,25 @@ TEST(Folder, CreatesParentsFirstAndReportsFailures) {
     const std::string top = "C:\\Scrivlet-" + dir.path().filename().string();
     DriveC drive(top);
     FaultScope faults;
-
     // Missing directories are created top down; the last creation leaves the last error 0.
     scrivlet::os::SetLastError(1234);
     EXPECT_EQ(Walk(faults, top + "\\App\\"), Walked(0, 0, 3, 2));
     EXPECT_TRUE(IsDirectory(top + "\\App"));
     EXPECT_EQ(scrivlet::os::GetLastError(), 0u);
-
     // All present: nothing created, the last error untouched.
     scrivlet::os::SetLastError(1234);
     EXPECT_EQ(Walk(faults, top + "\\App"), Walked(0, 0, 3, 0));
     EXPECT_EQ(scrivlet::os::GetLastError(), 1234u);
-
     // The second creation fails: the parent made by the first stays.
     faults.Fail(Op::kCreateDirectoryW, 2, 5);
     EXPECT_EQ(Walk(faults, top + "\\B\\C"), Walked(5, 5, 4, 2));
-    EXPECT_TRUE(IsDirectory(top + "\\B"));
-    EXPECT_FALSE(Exists(Native(top + "\\B\\C")));
-
+    EXPECT_TRUE(IsDirectory(top + "\\B") && !IsDirectory(top + "\\B\\C"));
     // A query that fails for another reason than absence.
     faults.Fail(Op::kGetFileAttributesW, 2, 5);
     EXPECT_EQ(Walk(faults, top + "\\E"), Walked(6, 5, 2, 0));
-
     // An empty first prefix reported absent is created like any other, never taken for a drive.
     faults.Fail(Op::kGetFileAttributesW, 1, 2);
     EXPECT_EQ(Walk(faults, "\\Logs"), Walked(5, 3, 1, 1));
-}
-
-TEST(Folder, LengthLimit) {
-    TempDir dir;
-    FaultScope faults;
     // 195 characters pass the limit and the walk begins (its first query made to fail here).
     for (const std::string& path :
          {std::string(97, 'a') + "\\" + std::string(97, 'b'), std::string(193, 'a') + "\\\\"}) {

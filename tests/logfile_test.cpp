@@ -1,35 +1,30 @@
-// TQCLogFile_1 against the real file system: the bytes of each file (library lines, records,
-// their order), the names of the ring's files, switching, rotation at the exact footer boundary,
-// the no-room limit, the counter's wrap, the state "on without file", and copies sharing a file.
+// TQCLogFile_1 against the real file system: the limits of a configuration and the order Init
+// checks them in, what a refusal keeps, the two state queries, the bytes of each file (library
+// lines, records, their order), the names of the ring's files, switching, rotation at the exact
+// footer boundary, the no-room limit, the counter's wrap, and copies sharing a file. The whole
+// record of every refusal and failure is in places_test.cpp.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 
-#include "support/faults.h"
-#include "support/files.h"
-#include "support/probe.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 
 namespace {
 
-// 2026-12-04 15:17:30.045 UTC; seconds and milliseconds read the same in every time zone.
-const std::int64_t kSeconds = 1796397450;
-
-// The time stamp that the fixed clock gives, as the file holds it. Its shape and the parts that
-// do not depend on the time zone are checked here.
-std::string Stamp() {
-    TQ_WCHAR text[25];
-    TQ_DateTime::DateTimeSpaceToString_1(TQ_DateTime::GetLocalDateTime_1(), text);
-    const std::string stamp = Narrow(text);
-    EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{4}\.\d\d\.\d\d \d\d:\d\d:30\.045 )")))
-        << stamp;
-    return Utf16Bytes(stamp);
+// The line that the fixed clock (2026-12-04 15:17:30.045 UTC) stamps, as the file holds it. The
+// parts of the stamp that do not depend on the time zone are checked here.
+std::string Line(const std::string& text) {
+    TQ_WCHAR stamp[25];
+    TQ_DateTime::DateTimeSpaceToString_1(TQ_DateTime::GetLocalDateTime_1(), stamp);
+    EXPECT_TRUE(
+        std::regex_match(Narrow(stamp), std::regex(R"(\d{4}\.\d\d\.\d\d \d\d:\d\d:30\.045 )")));
+    return Utf16Bytes(Narrow(stamp) + text + "\r\n");
 }
-
-std::string Line(const std::string& text) { return Stamp() + Utf16Bytes(text + "\r\n"); }
 
 std::string Path(TQCLogFile_1& log) {
     Change data{};
@@ -40,93 +35,126 @@ std::string Path(TQCLogFile_1& log) {
 
 class LogFile : public ::testing::Test {
   protected:
-    void SetUp() override { faults.FixClock(kSeconds, 45); }
+    void SetUp() override { faults.FixClock(1796397450, 45); }
     bool Configure(TQCLogFile_1& log, InitData config) { return log.Init(&config, &info); }
     TempDir dir;
     FaultScope faults;
     Info info = NoError();
 };
 
-TEST_F(LogFile, LayoutIsCounterHeaderRecordsFooter) {
+// Each limit accepted at its edge and refused just past it, the numbers checked before the texts
+// and the header before the footer, comparisons unsigned, nothing taken over before the texts are
+// checked, and the first refusal kept in the record.
+TEST_F(LogFile, ConfigurationLimitsInTheOrderInitChecksThem) {
+    const std::string n55(55, 'n'), f196(196, 'f'), h64(64, 'h');
+    const unsigned reasons[] = {0, 9, 8, 9, 8, 7, 7, 7, 7};  // by location
+    const struct {
+        InitData config;
+        unsigned location, value;  // location 0: accepted
+    } cases[] = {
+        {Config(1, 688, std::string(54, 'n'), std::string(195, 'f'), std::string(63, 'h'),
+                std::string(63, 'e')),
+         0, 0},
+        {Config(9999, 104857600), 0, 0},
+        {Config(0xFFFFFFFFu, 688), 2, 0xFFFFFFFFu},
+        {Config(1, 0xFFFFFFFFu), 4, 0xFFFFFFFFu},
+        {Config(0, 0), 1, 0},
+        {Config(1, 687, n55, f196, h64, h64), 3, 687},
+        {Config(1, 688, n55, f196, h64, h64), 5, 55},
+        {Config(1, 688, "", f196, h64, h64), 6, 196},
+        {Config(1, 688, "", "", h64, h64), 8, 64},
+        {Config(1, 688, std::string(56, 'n')), 5, 56},  // no terminating zero in the field
+    };
+    for (auto c : cases) {
+        Probe<> log;
+        info = NoError();
+        EXPECT_EQ(log.Init(&c.config, &info), c.location == 0) << c.location;
+        const Info want{46, reasons[c.location], 4, c.location, c.value, 1};
+        EXPECT_EQ(info, c.location == 0 ? NoError() : want);
+        EXPECT_EQ(log.m_uiFileCount, c.location == 0 || c.location > 6 ? c.config.uiFileCount : 5);
+        auto later = Config(10000, 688);
+        EXPECT_FALSE(log.Init(&later, &info));
+        EXPECT_EQ(info.uiLocation, c.location == 0 ? 2 : c.location);
+    }
+}
+
+// A refused header keeps the old one; a footer refused late keeps count, size, name, folder and
+// header, but not the counter switch. GetData fills only bSwitchedOn, GetFolderFileName only
+// the path, which is empty before the first switch-on.
+TEST_F(LogFile, LateRefusalKeepsWhatWasTakenOverAndQueriesFillTheirField) {
+    Probe<> log;
+    ASSERT_TRUE(Configure(log, Config(3, 1000, "", "", std::string(63, 'h'))));
+    EXPECT_FALSE(Configure(log, Config(3, 1000, "", "", std::string(64, 'x'))));
+    EXPECT_EQ(std::make_pair(Narrow(log.m_szHeader), log.m_uiHeaderLength),
+              std::make_pair(std::string(63, 'h') + " 1 2\r\n", 93u));
+    info = NoError();
+    EXPECT_FALSE(Configure(log, Config(7, 2000, "pump", "logs", "Start", std::string(64, 'e'), 1)));
+    EXPECT_EQ(std::make_tuple(info.uiLocation, log.m_uiFileCount, log.m_uiFileSize,
+                              Narrow(log.m_szFileName), Narrow(log.m_szFolder),
+                              Narrow(log.m_szHeader), log.m_bCounter),
+              std::make_tuple(7u, 7u, 2000u, std::string("pump"), std::string("logs"),
+                              std::string("Start 1 2\r\n"), false));
+    const TQ_WCHAR marker[] = {'m', 0};
+    Change state = {true, marker};
+    EXPECT_TRUE(log.GetData(&state, &info));
+    EXPECT_EQ(std::make_pair(state.bSwitchedOn, state.pszFolderFileName),
+              std::make_pair(false, marker));
+    state.bSwitchedOn = true;
+    EXPECT_TRUE(log.GetFolderFileName(&state, &info));
+    EXPECT_EQ(std::make_pair(state.bSwitchedOn, Narrow(state.pszFolderFileName)),
+              std::make_pair(true, std::string()));
+}
+
+// The bytes of a file: counter, header, the records as given, footer. A Write while off is
+// dropped; switching on twice opens one file; off and on again moves on to the next file,
+// replacing what was there (and leaving no 183 as the last error); ShutDown writes no footer.
+TEST_F(LogFile, LayoutSwitchingAndReplacing) {
+    std::filesystem::create_directories("logs/sub");
+    std::ofstream("logs/sub/app_0002.log") << std::string(5000, 'j');
     TQCLogFile_1 log;
-    ASSERT_TRUE(Open(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true), &info));
+    ASSERT_TRUE(Configure(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
+    EXPECT_TRUE(log.Write("off", 3, &info));
+    ASSERT_TRUE(log.Switch(true, &info) && log.Switch(true, &info));
+    EXPECT_EQ(faults.Calls(Op::kCreateFileW), 1u);
     EXPECT_EQ(Path(log), "logs\\sub\\app_0001.log");
     const std::string binary("\0\xff\r\n", 4);
-    ASSERT_TRUE(log.Write("abc", 3, &info));
-    ASSERT_TRUE(log.Write(binary.data(), 4, &info));
-    ASSERT_TRUE(log.Switch(false, &info));
+    ASSERT_TRUE(log.Write("abc", 3, &info) && log.Write(binary.data(), 4, &info));
+    ASSERT_TRUE(log.Switch(false, &info) && log.Write("dropped", 7, &info));
     EXPECT_EQ(ReadBytes("logs/sub/app_0001.log"),
               Line("1 1 1") + Line("Head 1 2") + "abc" + binary + Line("Foot 1 3"));
-
-    // A file ended by ShutDown has no footer.
-    ASSERT_TRUE(log.Switch(true, &info));
-    ASSERT_TRUE(log.Write("x", 1, &info));
+    ASSERT_TRUE(log.Switch(true, &info) && log.Write("x", 1, &info));
+    EXPECT_EQ(scrivlet::os::GetLastError(), 0u);
     log.ShutDown();
     EXPECT_EQ(ReadBytes("logs/sub/app_0002.log"), Line("2 1 1") + Line("Head 1 2") + "x");
     EXPECT_EQ(info.uiErrorSet, 0u);
 }
 
-TEST_F(LogFile, RingWrapsReplacingFilesWhileTheCounterGoesOn) {
-    std::ofstream("r_0002.log") << std::string(5000, 'j');  // an old file to be replaced
-    TQCLogFile_1 log;
-    ASSERT_TRUE(Open(log, Config(3, 688, "r", "", "", "", true), &info));
-    for (char fill : std::string("abcd")) {
-        const std::string record(600, fill);  // two never fit into one file
-        ASSERT_TRUE(log.Write(record.data(), 600, &info)) << fill;
-    }
-    EXPECT_EQ(Path(log), "r_0001.log");
-    log.ShutDown();
-    EXPECT_EQ(ReadBytes("r_0001.log"), Line("4 1 1") + std::string(600, 'd'));
-    EXPECT_EQ(ReadBytes("r_0002.log"), Line("2 1 1") + std::string(600, 'b'));
-    EXPECT_EQ(ReadBytes("r_0003.log"), Line("3 1 1") + std::string(600, 'c'));
-    EXPECT_FALSE(Exists("r_0004.log"));
-}
-
+// One object configured again and again: an empty name keeps the previous one (the default at
+// first), an empty folder is taken over, a name ends before its first dot, and the separator is
+// inserted even behind a folder ending in a backslash.
 TEST_F(LogFile, FileNames) {
     const struct {
-        const char* folder;
-        const char* name;
+        const char *folder, *name;
         unsigned number;
         const char* path;
     } cases[] = {
         {"", "", 1, "LogFile_1_0001.log"},
         {"D:\\Data\\", "log", 1, "D:\\Data\\\\log_0001.log"},
         {"C:\\Logs", "Pump", 12, "C:\\Logs\\Pump_0012.log"},
+        {"", "", 5, "Pump_0005.log"},
         {"", "trace.old.log", 9999, "trace_9999.log"},
         {"", ".log", 1, "_0001.log"},
     };
+    Probe<> log;
     for (const auto& c : cases) {
-        Probe<> log;
         ASSERT_TRUE(Configure(log, Config(9999, 688, c.name, c.folder)));
         log.m_uiFileNumber = c.number;
         log.CreateFileName();
         EXPECT_EQ(Path(log), c.path);
     }
-    // The doubled separator behind a folder ending in a backslash still names the file.
-    TQCLogFile_1 log;
-    ASSERT_TRUE(Open(log, Config(2, 688, "log", "data\\"), &info));
-    ASSERT_TRUE(log.Write("z", 1, &info));
-    EXPECT_EQ(Path(log), "data\\\\log_0001.log");
+    TQCLogFile_1 data;
+    ASSERT_TRUE(Open(data, Config(2, 688, "log", "data\\"), &info) && data.Write("z", 1, &info));
     EXPECT_EQ(ReadBytes("data/log_0001.log"), "z");
-}
-
-TEST_F(LogFile, SwitchingOnTwiceKeepsTheFileOffThenOnMovesOn) {
-    TQCLogFile_1 log;
-    ASSERT_TRUE(Configure(log, Config(5, 688, "s")));
-    EXPECT_TRUE(log.Write("off", 3, &info));  // dropped: nothing is open
-    ASSERT_TRUE(log.Switch(true, &info));
-    ASSERT_TRUE(log.Switch(true, &info));
-    EXPECT_EQ(faults.Calls(Op::kCreateFileW), 1u);
-    ASSERT_TRUE(log.Write("one", 3, &info));
-    ASSERT_TRUE(log.Switch(false, &info));
-    EXPECT_TRUE(log.Write("dropped", 7, &info));
-    ASSERT_TRUE(log.Switch(true, &info));
-    EXPECT_EQ(Path(log), "s_0002.log");
-    ASSERT_TRUE(log.Write("two", 3, &info));
-    ASSERT_TRUE(log.Switch(false, &info));
-    EXPECT_EQ(ReadBytes("s_0001.log"), "one");
-    EXPECT_EQ(ReadBytes("s_0002.log"), "two");
-    EXPECT_EQ(info.uiErrorSet, 0u);
 }
 
 TEST_F(LogFile, RecordRotatesExactlyWhenTheFooterWouldNotFit) {
@@ -138,53 +166,36 @@ TEST_F(LogFile, RecordRotatesExactlyWhenTheFooterWouldNotFit) {
     for (const auto& c : cases) {
         TempDir sub;
         TQCLogFile_1 log;
+        const std::string first(c.first, 'a'), second(c.second, 'b'), footer = Line("F 1 3");
         ASSERT_TRUE(Open(log, Config(2, 688, "b", "", "", "F"), &info));
-        ASSERT_TRUE(log.Write(std::string(c.first, 'a').data(), c.first, &info));
-        ASSERT_TRUE(log.Write(std::string(c.second, 'b').data(), c.second, &info));
-        ASSERT_TRUE(log.Switch(false, &info));
-        const std::string footer = Line("F 1 3");
-        const std::string first(c.first, 'a'), second(c.second, 'b');
-        if (c.rotates) {
-            EXPECT_EQ(ReadBytes("b_0001.log"), first + footer) << c.second;
-            EXPECT_EQ(ReadBytes("b_0002.log"), second + footer) << c.second;
-        } else {
-            EXPECT_EQ(ReadBytes("b_0001.log"), first + second + footer) << c.second;
-            EXPECT_EQ(ReadBytes("b_0001.log").size(), 688u);
-            EXPECT_FALSE(Exists("b_0002.log"));
-        }
+        ASSERT_TRUE(log.Write(first.data(), c.first, &info));
+        ASSERT_TRUE(log.Write(second.data(), c.second, &info) && log.Switch(false, &info));
+        const std::string file1 = c.rotates ? first + footer : first + second + footer;
+        EXPECT_EQ(ReadBytes("b_0001.log"), file1) << c.second;
+        EXPECT_EQ(ReadBytes("b_0002.log"), c.rotates ? second + footer : "") << c.second;
+        EXPECT_TRUE(c.rotates || file1.size() == 688u);
     }
 }
 
 // The room for a record is the file size less twice the characters of the counter, header and
-// footer lines: a header line of 93 characters leaves 688 - 186. (Without those lines:
-// Places/PlaceTest.ProducesItsWholeRecord/RecordTooLarge; with a counter line: the test below.)
+// footer lines (without them: the place RecordTooLarge). It is measured against the last counter
+// line formed, so a file whose line has just gained a digit (9 to 10) ends 2 bytes beyond the
+// file size; the counter wraps from the largest value to 1.
 TEST_F(LogFile, RecordLargerThanAnEmptyFileIsRefused) {
     const std::string header(63, 'h');
-    const unsigned room = 688 - 186;
-    TQCLogFile_1 log;
-    ASSERT_TRUE(Open(log, Config(2, 688, "n", "", header), &info));
-    ASSERT_TRUE(log.Write(std::string(room, 'x').data(), room, &info));
-    EXPECT_FALSE(log.Write(std::string(room + 1, 'y').data(), room + 1, &info));
-    EXPECT_EQ(info, (Info{46, 6, 4, 17, room, 1}));
-    log.ShutDown();
-    EXPECT_EQ(ReadBytes("n_0001.log"), Line(header + " 1 2") + std::string(room, 'x'));
-    EXPECT_FALSE(Exists("n_0002.log"));
-}
-
-// The counter goes on from file to file and wraps from the largest value to 1. The room for a
-// record is measured against the last counter line formed, so a file whose line has just gained a
-// digit (9 to 10) ends 2 bytes beyond the file size.
-TEST_F(LogFile, CounterLineGainingADigitPassesTheFileSizeByTwoBytes) {
     const struct {
-        unsigned start;
-        const char *first, *second;
-    } cases[] = {{9, "9 1 1", "10 1 1"}, {4294967295u, "4294967295 1 1", "1 1 1"}};
+        unsigned counter;  // 0: no counter line, the longest header line instead
+        std::string first, second;
+    } cases[] = {{0, header + " 1 2", header + " 1 2"},
+                 {9, "9 1 1", "10 1 1"},
+                 {4294967295u, "4294967295 1 1", "1 1 1"}};
     for (const auto& c : cases) {
         TempDir sub;
         Probe<> log;
         info = NoError();
-        ASSERT_TRUE(Configure(log, Config(2, 688, "g", "", "", "", true)));
-        log.m_uiCounter = c.start;
+        ASSERT_TRUE(
+            Configure(log, Config(2, 688, "g", "", c.counter ? "" : header, "", c.counter)));
+        log.m_uiCounter = c.counter;
         ASSERT_TRUE(log.Switch(true, &info));
         const std::string first = Line(c.first);
         const auto room = static_cast<unsigned>(688 - first.size());
@@ -192,66 +203,37 @@ TEST_F(LogFile, CounterLineGainingADigitPassesTheFileSizeByTwoBytes) {
         EXPECT_FALSE(log.Write(std::string(room + 1, 'y').data(), room + 1, &info));
         EXPECT_EQ(info, (Info{46, 6, 4, 17, room, 1}));
         info = NoError();
-        ASSERT_TRUE(log.Write(record.data(), room, &info));
-        ASSERT_TRUE(log.Write(record.data(), room, &info));
+        ASSERT_TRUE(log.Write(record.data(), room, &info) && log.Write(record.data(), room, &info));
         log.ShutDown();
-        EXPECT_EQ(ReadBytes("g_0001.log"), first + record);
-        EXPECT_EQ(ReadBytes("g_0002.log"), Line(c.second) + record);
+        EXPECT_EQ(ReadBytes("g_0001.log") + ReadBytes("g_0002.log"),
+                  first + record + Line(c.second) + record);
     }
 }
 
-// The records of both failures, and the way back through switching off and on, are checked in
-// the sweeps (CreateDirectoryW) and places_test (RecordWithoutFile).
-TEST_F(LogFile, FailedFolderLeavesTheObjectOnWithoutAFile) {
-    TQCLogFile_1 log;
-    EXPECT_TRUE(log.Exit(&info));  // nothing open: nothing to close, nothing written
-    EXPECT_EQ(info, NoError());
-    ASSERT_TRUE(Configure(log, Config(2, 688, "o", "newdir")));
-    faults.Fail(Op::kCreateDirectoryW, 1, 5);
-    EXPECT_FALSE(log.Switch(true, &info));
-    EXPECT_EQ(info.uiLocation, 22u);
-    Change data{};
-    ASSERT_TRUE(log.GetData(&data, &info));
-    EXPECT_TRUE(data.bSwitchedOn);
-
-    const unsigned queries = faults.Calls(Op::kGetFileAttributesW);
-    info = NoError();
-    EXPECT_TRUE(log.Switch(true, &info));  // already on: tries nothing
-    EXPECT_EQ(faults.Calls(Op::kGetFileAttributesW), queries);
-    EXPECT_EQ(faults.Calls(Op::kCreateFileW), 0u);
-    EXPECT_FALSE(log.Write("x", 1, &info));
-    EXPECT_EQ(info.uiLocation, 18u);
-}
-
+// Each copy holds its own handle of the shared file and closes it once; a copy whose handle
+// cannot be duplicated has no file.
 TEST_F(LogFile, CopiesShareTheFileAndEachClosesItsOwnHandle) {
     TQCLogFile_1 a;
-    ASSERT_TRUE(Open(a, Config(2, 688, "c"), &info));
-    ASSERT_TRUE(a.Write("A", 1, &info));
+    ASSERT_TRUE(Open(a, Config(2, 688, "c"), &info) && a.Write("A", 1, &info));
     {
         TQCLogFile_1 b(a);
         EXPECT_EQ(faults.LiveHandles(), 2);
-        ASSERT_TRUE(b.Write("B", 1, &info));
-        ASSERT_TRUE(a.Write("C", 1, &info));
+        ASSERT_TRUE(b.Write("B", 1, &info) && a.Write("C", 1, &info));
     }
     EXPECT_EQ(faults.LiveHandles(), 1);
     {
         TQCLogFile_1 c;
         c = a;
         EXPECT_EQ(Path(c), "c_0001.log");
-        ASSERT_TRUE(c.Write("D", 1, &info));
-        ASSERT_TRUE(c.Switch(false, &info));
-        ASSERT_TRUE(a.Write("E", 1, &info));  // the source's handle is still open
+        ASSERT_TRUE(c.Write("D", 1, &info) && c.Switch(false, &info) && a.Write("E", 1, &info));
     }
-    // A copy whose handle cannot be duplicated has no file.
     faults.Fail(Op::kDuplicateHandle, 1, 8);
     TQCLogFile_1 d(a);
     EXPECT_FALSE(d.Write("F", 1, &info));
     EXPECT_EQ(info, (Info{46, 6, 2, 18, 0, 1}));
-    EXPECT_EQ(faults.LiveHandles(), 1);
     a.ShutDown();
-    EXPECT_EQ(faults.LiveHandles(), 0);
-    // Every close closed a handle that was open: none twice.
-    EXPECT_EQ(faults.Calls(Op::kCloseHandle), 3u);
+    EXPECT_EQ(std::make_pair(faults.LiveHandles(), faults.Calls(Op::kCloseHandle)),
+              std::make_pair(0L, 3u));
     EXPECT_EQ(ReadBytes("c_0001.log"), "ABCDE");
 }
 

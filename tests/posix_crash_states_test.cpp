@@ -15,8 +15,7 @@
 #include "platform/posix/durability.h"
 #include "platform/posix/handle_table.h"
 #include "scrivlet/ring.h"
-#include "support/files.h"
-#include "support/probe.h"
+#include "support/support.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "support/files.h"
+#include "support/support.h"
 
 namespace {
 

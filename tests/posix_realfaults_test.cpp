@@ -7,17 +7,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <climits>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "platform/platform.h"
-#include "support/faults.h"
-#include "support/files.h"
+#include "support/child.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 namespace os = scrivlet::os;
@@ -26,98 +22,71 @@ namespace {
 
 struct Outcome {
     bool ok;
-    Info first;  // the failure
-    Info next;   // a Write right after it
+    Info first, next;  // the failure, and a Write right after it
 };
 
 // Runs body in a child process and brings back what it returned.
 template <typename Body>
 Outcome InChild(Body body) {
-    int pipe_fds[2];
-    EXPECT_EQ(pipe(pipe_fds), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipe_fds[0]);
+    Child child([&] {
         const Outcome outcome = body();
-        const bool sent = write(pipe_fds[1], &outcome, sizeof outcome) == sizeof outcome;
-        _exit(sent ? 0 : 1);
-    }
-    close(pipe_fds[1]);
+        return write(1, &outcome, sizeof outcome) == sizeof outcome ? 0 : 1;
+    });
     Outcome outcome{};
-    EXPECT_EQ(read(pipe_fds[0], &outcome, sizeof outcome), static_cast<ssize_t>(sizeof outcome));
-    close(pipe_fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(child.Read(&outcome, sizeof outcome, Clock::now() + milliseconds(10000)));
+    EXPECT_EQ(child.End(milliseconds(10000)), 0);
     return outcome;
 }
 
-struct Case {
-    const char* what;
-    bool counter;
-    const char* header;
-    const char* footer;
-    unsigned record;
-    unsigned location, type, error, value;  // the failure
-    unsigned next_error;                    // of the Write behind it (location 18)
-};
-
-// Switch on, write one record (if any), switch off; stops at the first failure and tries one more
-// Write.
-Outcome Cycle(const Case& c) {
-    TQCLogFile_1 log;
-    Outcome out{};
-    out.ok =
-        Open(log, Config(2, 688, "f", "", c.header, c.footer, c.counter), &out.first) &&
-        (c.record == 0 || log.Write(std::string(c.record, 'r').data(), c.record, &out.first)) &&
-        log.Switch(false, &out.first);
-    if (!out.ok) log.Write("n", 1, &out.next);
-    return out;
-}
-
-// The failure and the Write behind it, each with its whole record.
-void ExpectRecords(const Outcome& out, const Case& c) {
-    EXPECT_FALSE(out.ok) << c.what;
-    EXPECT_EQ(out.first, (Info{46, c.error, c.type, c.location, c.value, 1})) << c.what;
-    EXPECT_EQ(out.next, (Info{46, c.next_error, 2, 18, 0, 1})) << c.what;
-}
-
-TEST(RealFaults, FullDeviceFailsEveryWrite) {
-    const Case cases[] = {
-        {"record", false, "", "", 10, 18, 2, 112, 0, 112},
-        {"counter", true, "", "", 10, 11, 2, 112, 0, 112},
-        {"header", false, "H", "", 10, 13, 2, 112, 0, 112},
-        {"footer", false, "", "F", 0, 15, 2, 112, 0, 6},  // the file is closed after all
+// On /dev/full (limit 0) every write fails with ERROR_DISK_FULL; a file-size limit lets part of
+// the failing write through. The Write behind the failure gets nothing (112, or EFBIG: 223) or,
+// after a failed footer closed the file, finds no file (6).
+TEST(RealFaults, FullDeviceAndFileSizeLimit) {
+    const struct {
+        const char* what;
+        rlim_t limit;
+        bool counter;
+        const char *header, *footer;
+        unsigned record;
+        unsigned location, type, error, value;  // the failure
+        unsigned next_error;                    // of the Write behind it (location 18)
+    } cases[] = {
+        {"record", 0, false, "", "", 10, 18, 2, 112, 0, 112},
+        {"counter", 0, true, "", "", 10, 11, 2, 112, 0, 112},
+        {"header", 0, false, "H", "", 10, 13, 2, 112, 0, 112},
+        {"footer", 0, false, "", "F", 0, 15, 2, 112, 0, 6},
+        {"counter", 40, true, "", "", 10, 12, 8, 4, 40, 223},
+        {"header", 40, false, "H", "", 10, 14, 8, 4, 40, 223},
+        {"footer", 100, false, "", "F", 90, 16, 8, 4, 10, 6},
+        {"record", 100, false, "", "", 150, 19, 8, 4, 100, 223},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         TempDir dir;
-        FaultScope faults;
-        ASSERT_EQ(symlink("/dev/full", "f_0001.log"), 0);
-        ExpectRecords(Cycle(c), c);
-        EXPECT_EQ(faults.LiveHandles(), 0) << c.what;  // Cycle's object is gone
-    }
-}
-
-TEST(RealFaults, FileSizeLimitCutsAWriteShort) {
-    // Each limit lets part of the failing write through; the Write behind it gets nothing
-    // (EFBIG, 223) or, after a failed footer closed the file, finds no file (6).
-    const Case cases[] = {
-        {"counter", true, "", "", 10, 12, 8, 4, 40, 223},
-        {"header", false, "H", "", 10, 14, 8, 4, 40, 223},
-        {"footer", false, "", "F", 90, 16, 8, 4, 10, 6},
-        {"record", false, "", "", 150, 19, 8, 4, 100, 223},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        const rlim_t limit = c.value + (c.location == 16 ? 90 : 0);
+        ASSERT_TRUE(c.limit != 0 || symlink("/dev/full", "f_0001.log") == 0);
+        // Switch on, write one record (if any), switch off; at the first failure one more Write.
         const Outcome out = InChild([&] {
             signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit rl = {limit, limit};
-            setrlimit(RLIMIT_FSIZE, &rl);
-            return Cycle(c);
+            const struct rlimit rl = {c.limit, c.limit};
+            if (c.limit != 0) setrlimit(RLIMIT_FSIZE, &rl);
+            FaultScope faults;
+            Outcome cycle{};
+            {
+                TQCLogFile_1 log;
+                const std::string record(c.record, 'r');
+                cycle.ok = Open(log, Config(2, 688, "f", "", c.header, c.footer, c.counter),
+                                &cycle.first) &&
+                           (c.record == 0 || log.Write(record.data(), c.record, &cycle.first)) &&
+                           log.Switch(false, &cycle.first);
+                if (!cycle.ok) log.Write("n", 1, &cycle.next);
+            }
+            cycle.ok = cycle.ok || faults.LiveHandles() != 0;  // the object closed its file
+            return cycle;
         });
-        ExpectRecords(out, c);
-        EXPECT_EQ(ReadBytes("f_0001.log").size(), limit) << c.what;
+        SCOPED_TRACE(std::string(c.what) + " with limit " + std::to_string(c.limit));
+        EXPECT_FALSE(out.ok);
+        EXPECT_EQ(out.first, (Info{46, c.error, c.type, c.location, c.value, 1}));
+        EXPECT_EQ(out.next, (Info{46, c.next_error, 2, 18, 0, 1}));
+        EXPECT_EQ(c.limit != 0 ? ReadBytes("f_0001.log").size() : 0, c.limit);
     }
 }
 
@@ -126,11 +95,8 @@ TEST(RealFaults, SecondWriterOfAFileIsRefused) {
     auto config = Config(2, 688, "s");
     Info info = NoError();
     TQCLogFile_1 first, second;
-    ASSERT_TRUE(Open(first, config, &info));
-    ASSERT_TRUE(first.Write("first", 5, &info));
-
-    ASSERT_TRUE(second.Init(&config, &info));
-    EXPECT_FALSE(second.Switch(true, &info));
+    ASSERT_TRUE(Open(first, config, &info) && first.Write("first", 5, &info));
+    EXPECT_FALSE(Open(second, config, &info));
     EXPECT_EQ(info, (Info{46, 32, 2, 9, 0, 1}));
     const Outcome other = InChild([&] {
         TQCLogFile_1 log;
@@ -140,7 +106,6 @@ TEST(RealFaults, SecondWriterOfAFileIsRefused) {
     });
     EXPECT_FALSE(other.ok);
     EXPECT_EQ(other.first, (Info{46, 32, 2, 9, 0, 1})) << "another process";
-
     EXPECT_EQ(ReadBytes("s_0001.log"), "first");  // neither truncated nor changed
     info = NoError();
     EXPECT_TRUE(first.Write("more", 4, &info));
@@ -152,8 +117,8 @@ TEST(RealFaults, SecondWriterOfAFileIsRefused) {
 int DescriptorOf(const std::string& path) {
     for (int fd = 0; fd < 1024; ++fd) {
         char target[PATH_MAX];
-        const std::string link = "/proc/self/fd/" + std::to_string(fd);
-        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        const ssize_t n =
+            readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
         if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path) return fd;
     }
     return -1;
@@ -162,28 +127,21 @@ int DescriptorOf(const std::string& path) {
 TEST(RealFaults, CreateFileReplacesAndKeepsTheFileFromChildren) {
     TempDir dir;
     std::ofstream("old.log") << "old contents";
-    const struct {
-        const TQ_WCHAR* name;
-        os::DWORD last_error;
-    } cases[] = {{TQ_TEXT("new.log"), 0}, {TQ_TEXT("old.log"), 183}};
-    for (const auto& c : cases) {
+    for (const char* name : {"new.log", "old.log"}) {
         os::SetLastError(99);
         const os::HANDLE file = os::CreateFileW(
-            c.name, os::GENERIC_READ | os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
+            Wide(name).c_str(), os::GENERIC_READ | os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
             os::CREATE_ALWAYS, os::FILE_ATTRIBUTE_NORMAL | os::FILE_FLAG_WRITE_THROUGH, nullptr);
         ASSERT_NE(file, TQ_INVALID_HANDLE);
-        EXPECT_EQ(os::GetLastError(), c.last_error);
-        const std::string name = Narrow(c.name);
+        EXPECT_EQ(os::GetLastError(), name[0] == 'o' ? 183u : 0u);
         EXPECT_EQ(ReadBytes(name), "");  // replaced: starts empty
         os::DWORD written = 0;
         ASSERT_TRUE(os::WriteFile(file, "abc", 3, &written, nullptr));
         EXPECT_EQ(ReadBytes(name), "abc");  // others may read while it is open
-
         const std::string path = std::filesystem::canonical(name).string();
         const int fd = DescriptorOf(path);
         ASSERT_GE(fd, 0);
-        EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
-        EXPECT_TRUE(fcntl(fd, F_GETFL) & O_DSYNC);
+        EXPECT_TRUE((fcntl(fd, F_GETFD) & FD_CLOEXEC) && (fcntl(fd, F_GETFL) & O_DSYNC));
         EXPECT_TRUE(os::CloseHandle(file));
         EXPECT_EQ(DescriptorOf(path), -1);
     }

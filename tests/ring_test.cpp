@@ -11,8 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/faults.h"
-#include "support/files.h"
+#include "support/support.h"
 
 namespace scrivlet {
 namespace test {

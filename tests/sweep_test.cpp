@@ -15,9 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "support/faults.h"
-#include "support/files.h"
-#include "support/probe.h"
+#include "support/support.h"
 
 using namespace scrivlet::test;
 
@@ -26,92 +24,63 @@ namespace {
 const DWORD kInjected = 1117;  // no real failure of the scenario gives this code
 const DWORD kShortBytes = 10;  // what a short write writes
 
-// The first failure at one call: its place, whether the object still holds a file, and the
-// sizes of files 1 and 2 right after it (-1: absent).
-struct At {
-    unsigned location;
-    bool file;
-    long size1, size2;
-};
-
-// A fault and, call by call, where it strikes: in both classes, then in the guarded class only.
+// The faults swept: each operation failing, and a write cut short.
 struct Fault {
     const char* name;
     Op op;
     bool short_write;
-    std::vector<At> calls, guarded;
+};
+const Fault kFaults[] = {
+    {"GetFileAttributesW", Op::kGetFileAttributesW, false},
+    {"CreateDirectoryW", Op::kCreateDirectoryW, false},
+    {"CreateFileW", Op::kCreateFileW, false},
+    {"WriteFile", Op::kWriteFile, false},
+    {"ShortWrite", Op::kWriteFile, true},
+    {"CloseHandle", Op::kCloseHandle, false},
+    {"CreateMutexW", Op::kCreateMutexW, false},  // the guarded class only, from here on
+    {"WaitForSingleObject", Op::kWaitForSingleObject, false},
+    {"ReleaseMutex", Op::kReleaseMutex, false},
 };
 
-void PrintTo(const Fault& fault, std::ostream* os) { *os << fault.name; }
-
+// Where the fault at one call strikes first: its place, whether the object still holds a file,
+// and the sizes of files 1 and 2 right after it (-1: absent). A fault's rows follow its calls,
+// first those of both classes, then those that only the guarded class makes (of its mutex).
 // Counter line 62 bytes, header and footer lines 68 each, records of 400 bytes: file 1 holds
 // 530 bytes, 598 with its footer; the second record rotates to file 2.
-const Fault kFaults[] = {
-    {"GetFileAttributesW",
-     Op::kGetFileAttributesW,
-     false,
-     {{22, 0, -1, -1}, {22, 0, -1, -1}, {22, 0, 598, -1}, {22, 0, 598, -1}},
-     {}},
-    {"CreateDirectoryW", Op::kCreateDirectoryW, false, {{22, 0, -1, -1}, {22, 0, -1, -1}}, {}},
-    {"CreateFileW", Op::kCreateFileW, false, {{9, 0, -1, -1}, {9, 0, 598, -1}}, {}},
-    {"WriteFile",
-     Op::kWriteFile,
-     false,
-     {{11, 1, 0, -1},
-      {13, 1, 62, -1},
-      {18, 1, 130, -1},
-      {15, 0, 530, -1},
-      {11, 1, 598, 0},
-      {13, 1, 598, 62},
-      {18, 1, 598, 130},
-      {15, 0, 598, 530}},
-     {}},
-    {"ShortWrite",
-     Op::kWriteFile,
-     true,
-     {{12, 1, 10, -1},
-      {14, 1, 72, -1},
-      {19, 1, 140, -1},
-      {16, 0, 540, -1},
-      {12, 1, 598, 10},
-      {14, 1, 598, 72},
-      {19, 1, 598, 140},
-      {16, 0, 598, 540}},
-     {}},
-    {"CloseHandle",
-     Op::kCloseHandle,
-     false,
-     {{10, 0, 598, -1}, {10, 0, 598, 598}},
-     {{7, 0, 598, 598}}},
-    {"CreateMutexW", Op::kCreateMutexW, false, {}, {{1, 0, -1, -1}}},
-    {"WaitForSingleObject",
-     Op::kWaitForSingleObject,
-     false,
-     {},
-     {{11, 0, -1, -1},
-      {15, 1, 130, -1},
-      {15, 1, 530, -1},
-      {11, 1, 530, -1},
-      {11, 0, 598, -1},
-      {19, 1, 598, 530},
-      {23, 1, 598, 530},
-      {11, 1, 598, 530},
-      {6, 0, 598, 598}}},
-    {"ReleaseMutex",
-     Op::kReleaseMutex,
-     false,
-     {},
-     {{2, 0, -1, -1},
-      {8, 1, 130, -1},
-      {12, 1, 530, -1},
-      {8, 0, 598, -1},
-      {8, 1, 598, 130},
-      {12, 1, 598, 530},
-      {16, 1, 598, 530},
-      {20, 1, 598, 530},
-      {8, 0, 598, 598},
-      {3, 0, 598, 598}}},
+struct At {
+    int fault;
+    bool guarded;
+    unsigned location;
+    bool file;
+    long size1, size2;
 };
+const At kAt[] = {
+    {0, 0, 22, 0, -1, -1},   {0, 0, 22, 0, -1, -1},   {0, 0, 22, 0, 598, -1},
+    {0, 0, 22, 0, 598, -1},  {1, 0, 22, 0, -1, -1},   {1, 0, 22, 0, -1, -1},
+    {2, 0, 9, 0, -1, -1},    {2, 0, 9, 0, 598, -1},   {3, 0, 11, 1, 0, -1},
+    {3, 0, 13, 1, 62, -1},   {3, 0, 18, 1, 130, -1},  {3, 0, 15, 0, 530, -1},
+    {3, 0, 11, 1, 598, 0},   {3, 0, 13, 1, 598, 62},  {3, 0, 18, 1, 598, 130},
+    {3, 0, 15, 0, 598, 530}, {4, 0, 12, 1, 10, -1},   {4, 0, 14, 1, 72, -1},
+    {4, 0, 19, 1, 140, -1},  {4, 0, 16, 0, 540, -1},  {4, 0, 12, 1, 598, 10},
+    {4, 0, 14, 1, 598, 72},  {4, 0, 19, 1, 598, 140}, {4, 0, 16, 0, 598, 540},
+    {5, 0, 10, 0, 598, -1},  {5, 0, 10, 0, 598, 598}, {5, 1, 7, 0, 598, 598},
+    {6, 1, 1, 0, -1, -1},    {7, 1, 11, 0, -1, -1},   {7, 1, 15, 1, 130, -1},
+    {7, 1, 15, 1, 530, -1},  {7, 1, 11, 1, 530, -1},  {7, 1, 11, 0, 598, -1},
+    {7, 1, 19, 1, 598, 530}, {7, 1, 23, 1, 598, 530}, {7, 1, 11, 1, 598, 530},
+    {7, 1, 6, 0, 598, 598},  {8, 1, 2, 0, -1, -1},    {8, 1, 8, 1, 130, -1},
+    {8, 1, 12, 1, 530, -1},  {8, 1, 8, 0, 598, -1},   {8, 1, 8, 1, 598, 130},
+    {8, 1, 12, 1, 598, 530}, {8, 1, 16, 1, 598, 530}, {8, 1, 20, 1, 598, 530},
+    {8, 1, 8, 0, 598, 598},  {8, 1, 3, 0, 598, 598},
+};
+
+// The rows of a fault, in the order of its calls; without those of the mutex unless guarded.
+std::vector<At> Rows(int fault, bool guarded) {
+    std::vector<At> rows;
+    for (const At& at : kAt) {
+        if (at.fault == fault && (guarded || !at.guarded)) rows.push_back(at);
+    }
+    return rows;
+}
 
 InitData Ring() { return Config(2, 688, "s", "dir\\sub", "Head", "Foot", true); }
 
@@ -130,14 +99,15 @@ struct Run {
 // The scenario; every step gets a fresh record, and the host carries on after failures.
 template <class Object>
 Run RunScenario(Object& log) {
-    Run run{{}, {0, false, 0, 0}, 0, 0};
+    Run run{{}, {0, false, 0, false, 0, 0}, 0, 0};
     auto step = [&](auto&& call) {
         const unsigned file = log.FileValue(), mutex = log.MutexValue();
         Info info = NoError();
         const bool ok = call(&info);
         if (!ok && std::none_of(run.steps.begin(), run.steps.end(),
                                 [](const auto& s) { return !s.first; })) {
-            run.state = {0, log.HasFile(), Size("dir/sub/s_0001.log"), Size("dir/sub/s_0002.log")};
+            run.state = {
+                0, false, 0, log.HasFile(), Size("dir/sub/s_0001.log"), Size("dir/sub/s_0002.log")};
             run.file = file;
             run.mutex = mutex != 0 ? mutex : log.MutexValue();
         }
@@ -168,18 +138,18 @@ unsigned CleanCalls(Op op) {
 }
 
 // Calls past those of both classes strike the guarded class's mutex (module 48).
-void CheckFirstFailure(const Run& run, const Fault& fault, unsigned nth) {
+void CheckFirstFailure(const Run& run, int f, unsigned nth) {
+    const Fault& fault = kFaults[f];
     for (const auto& s : run.steps) EXPECT_EQ(s.second.uiErrorSet, s.first ? 0u : 1u);
     const auto first =
         std::find_if(run.steps.begin(), run.steps.end(), [](const auto& s) { return !s.first; });
     ASSERT_NE(first, run.steps.end()) << "the fault made no step fail";
-    const bool mutex = nth > fault.calls.size();
-    const At& at = mutex ? fault.guarded[nth - 1 - fault.calls.size()] : fault.calls[nth - 1];
+    const At at = Rows(f, true)[nth - 1];
     unsigned value = fault.short_write ? kShortBytes : 0;
     if (fault.op == Op::kCloseHandle || fault.op == Op::kReleaseMutex) {
-        value = mutex ? run.mutex : run.file;
+        value = at.guarded ? run.mutex : run.file;
     }
-    EXPECT_EQ(first->second, (Info{mutex ? 48u : 46u, fault.short_write ? 4u : kInjected,
+    EXPECT_EQ(first->second, (Info{at.guarded ? 48u : 46u, fault.short_write ? 4u : kInjected,
                                    fault.short_write ? 8u : 2u, at.location, value, 1u}));
     EXPECT_EQ(std::vector<long>({run.state.file, run.state.size1, run.state.size2}),
               std::vector<long>({at.file, at.size1, at.size2}));
@@ -206,8 +176,9 @@ void Recover(Object& log) {
 }
 
 template <class Object>
-void Sweep(const Fault& fault) {
-    const std::size_t calls = fault.calls.size() + (Object::kGuarded ? fault.guarded.size() : 0);
+void Sweep(int f) {
+    const Fault& fault = kFaults[f];
+    const std::size_t calls = Rows(f, Object::kGuarded).size();
     ASSERT_EQ(CleanCalls<Object>(fault.op), calls);
     for (bool persistent : {false, true}) {
         for (unsigned nth = 1; nth <= calls; ++nth) {
@@ -224,7 +195,7 @@ void Sweep(const Fault& fault) {
                 } else {
                     faults.Fail(fault.op, nth, kInjected, persistent);
                 }
-                CheckFirstFailure(RunScenario(log), fault, nth);
+                CheckFirstFailure(RunScenario(log), f, nth);
                 // A named state: never a file while off; no bytes counted without a file.
                 EXPECT_FALSE(!log.m_bSwitchedOn && log.HasFile());
                 EXPECT_TRUE(log.HasFile() || log.m_uiFileBytes == 0u);
@@ -238,16 +209,18 @@ void Sweep(const Fault& fault) {
     }
 }
 
-class SweepSingle : public ::testing::TestWithParam<Fault> {};
-class SweepGuarded : public ::testing::TestWithParam<Fault> {};
+class SweepSingle : public ::testing::TestWithParam<int> {};
+class SweepGuarded : public ::testing::TestWithParam<int> {};
 
 TEST_P(SweepSingle, EveryCall) { Sweep<Probe<>>(GetParam()); }
 TEST_P(SweepGuarded, EveryCall) { Sweep<Probe<TQCLogFileM_1>>(GetParam()); }
 
-std::string FaultName(const ::testing::TestParamInfo<Fault>& info) { return info.param.name; }
+std::string FaultName(const ::testing::TestParamInfo<int>& info) {
+    return kFaults[info.param].name;
+}
 
 // The single-threaded class calls no mutex operation.
-INSTANTIATE_TEST_SUITE_P(Faults, SweepSingle, ::testing::ValuesIn(kFaults, kFaults + 6), FaultName);
-INSTANTIATE_TEST_SUITE_P(Faults, SweepGuarded, ::testing::ValuesIn(kFaults), FaultName);
+INSTANTIATE_TEST_SUITE_P(Faults, SweepSingle, ::testing::Range(0, 6), FaultName);
+INSTANTIATE_TEST_SUITE_P(Faults, SweepGuarded, ::testing::Range(0, 9), FaultName);
 
 }  // namespace

@@ -1,6 +1,5 @@
-# Foreign hosts of the C interface, each using the shared library as a host outside this project
-# would: a C program compiled as C89 and as C99, and, where the library is built for the machine
-# itself, Python through ctypes.
+# A foreign host of the C interface: a C program, compiled as C89 and as C99, that uses the shared
+# library as a host outside this project would.
 enable_language(C)
 
 foreach(standard 90 99)
@@ -21,14 +20,3 @@ foreach(standard 90 99)
   file(MAKE_DIRECTORY ${workdir})
   add_test(NAME capi.c${standard} COMMAND ${target} WORKING_DIRECTORY ${workdir})
 endforeach()
-
-# A sanitizer build's library needs its runtime loaded first, which an ordinary Python
-# interpreter does not do: there the C programs stand for the foreign hosts.
-if(NOT CMAKE_CROSSCOMPILING AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
-  find_package(Python3 COMPONENTS Interpreter)
-  if(Python3_Interpreter_FOUND)
-    add_test(NAME capi.python
-             COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/capi_test.py
-                     $<TARGET_FILE:scrivlet>)
-  endif()
-endif()

@@ -13,18 +13,13 @@
 
 namespace {
 
-void Put(TQ_WCHAR* field, std::size_t count, const char* text) {
-    for (std::size_t i = 0; i < count; ++i) field[i] = 0;
-    for (std::size_t i = 0; text[i] != 0 && i + 1 < count; ++i) field[i] = text[i];
-}
-
 int Run(TQCLogFile_1& log, const char* folder) {
     TQCLogFile_1::tagInitData_1 config;
     std::memset(&config, 0, sizeof config);
     config.uiFileCount = scrivlet::crash::kFileCount;
     config.uiFileSize = scrivlet::crash::kFileSize;
-    Put(config.szFileName, 56, "crash");
-    Put(config.szFolder, 196, folder);
+    for (std::size_t i = 0; i < 5; ++i) config.szFileName[i] = "crash"[i];
+    for (std::size_t i = 0; folder[i] != 0 && i < 195; ++i) config.szFolder[i] = folder[i];
     TQCLogFile_1::tagInfoData_1 info = {};
     if (!log.Init(&config, &info) || !log.Switch(true, &info)) return 2;
     for (unsigned n = 1;; ++n) {
@@ -38,10 +33,7 @@ int Run(TQCLogFile_1& log, const char* folder) {
 
 int main(int argc, char** argv) {
     if (argc != 3) return 1;
-    if (argv[1][0] == 'm') {
-        TQCLogFileM_1 log;
-        return Run(log, argv[2]);
-    }
-    TQCLogFile_1 log;
-    return Run(log, argv[2]);
+    TQCLogFileM_1 guarded;
+    TQCLogFile_1 single;
+    return Run(argv[1][0] == 'm' ? guarded : single, argv[2]);
 }

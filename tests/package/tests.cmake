@@ -1,6 +1,8 @@
 # The installed package, used as a host uses it: this build tree is installed into a prefix of its
-# own under the build folder, then a small host (and every example) is built against that prefix
-# with find_package, and the host once more with the flags that pkg-config gives, and each is run.
+# own under the build folder, then every example is built against that prefix with find_package
+# (and the threads, ring and spdlog examples run), and the class and ring examples once more with
+# the flags that pkg-config gives (scrivlet, scrivlet-ring), and run. Each example exits with 1
+# when the library fails it, and is stopped after 20 s.
 if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
   include(GNUInstallDirs)
   set(SCRIVLET_PACKAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/package)
@@ -15,7 +17,7 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
                    -P ${CMAKE_CURRENT_LIST_DIR}/install.cmake)
   set_tests_properties(Package.Install PROPERTIES FIXTURES_SETUP scrivlet_installed TIMEOUT 120)
 
-  # The consumer is built with this build's compiler and flags (a sanitizer build's library needs
+  # The examples are built with this build's compiler and flags (a sanitizer build's library needs
   # its runtime in the host too).
   add_test(NAME Package.CMake
            COMMAND ${CMAKE_CTEST_COMMAND} --build-and-test ${CMAKE_CURRENT_LIST_DIR}/consumer
@@ -30,16 +32,23 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
                                    "-DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
                                    -DSCRIVLET_EXPECTED_PREFIX=${SCRIVLET_PACKAGE_PREFIX}
                                    -DSCRIVLET_EXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
-                   --test-command consumer)
+                   --test-command sh -c "timeout 20 ./example_threads && timeout 20 \
+                                         ./example_quickstart && timeout 20 ./example_spdlog_sink")
   set_tests_properties(Package.CMake PROPERTIES FIXTURES_REQUIRED scrivlet_installed TIMEOUT 300)
 
-  add_test(NAME Package.PkgConfig
-           COMMAND ${CMAKE_COMMAND} -DPREFIX=${SCRIVLET_PACKAGE_PREFIX}
-                   -DLIBDIR=${CMAKE_INSTALL_LIBDIR} -DWORK_DIR=${SCRIVLET_PACKAGE_DIR}/pkg-consumer
-                   -DSOURCE=${CMAKE_CURRENT_LIST_DIR}/consumer/main.cpp
-                   -DCXX=${CMAKE_CXX_COMPILER} "-DCXX_FLAGS=${CMAKE_CXX_FLAGS}"
-                   "-DLINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
-                   -P ${CMAKE_CURRENT_LIST_DIR}/pkgconfig.cmake)
-  set_tests_properties(Package.PkgConfig PROPERTIES FIXTURES_REQUIRED scrivlet_installed
-                                                    TIMEOUT 300)
+  foreach(pair IN ITEMS "scrivlet ring" "scrivlet-ring quickstart")
+    string(REPLACE " " ";" pair "${pair}")
+    list(GET pair 0 package)
+    list(GET pair 1 example)
+    add_test(NAME Package.PkgConfig.${package}
+             COMMAND ${CMAKE_COMMAND} -DPREFIX=${SCRIVLET_PACKAGE_PREFIX} -DPACKAGE=${package}
+                     -DLIBDIR=${CMAKE_INSTALL_LIBDIR}
+                     -DWORK_DIR=${SCRIVLET_PACKAGE_DIR}/pkg-consumer-${package}
+                     -DSOURCE=${PROJECT_SOURCE_DIR}/examples/${example}.cpp
+                     -DCXX=${CMAKE_CXX_COMPILER} "-DCXX_FLAGS=${CMAKE_CXX_FLAGS}"
+                     "-DLINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
+                     -P ${CMAKE_CURRENT_LIST_DIR}/pkgconfig.cmake)
+    set_tests_properties(Package.PkgConfig.${package} PROPERTIES
+                         FIXTURES_REQUIRED scrivlet_installed TIMEOUT 300)
+  endforeach()
 endif()

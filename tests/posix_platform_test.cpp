@@ -1,0 +1,146 @@
+// The POSIX stand-ins of the platform layer against the real system: errno as Windows error codes,
+// UTF-16 paths as native paths, the directory operations and the per-thread last error, and the
+// mutex behind CreateMutexW, WaitForSingleObject and ReleaseMutex (recursion, ownership,
+// abandonment by an ending thread, finite time-outs). That the mutex orders every access of
+// several threads shows in threads_test.cpp; waits on a missing mutex in places_test.cpp.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <thread>
+#include <utility>
+
+#include "platform/posix/errors.h"
+#include "platform/posix/paths.h"
+#include "support/support.h"
+
+namespace os = scrivlet::os;
+using scrivlet::test::Narrow;
+
+namespace {
+
+TEST(PosixErrors, ErrnoAndPaths) {
+    const std::pair<int, os::DWORD> errors[] = {
+        {ENOTDIR, 3},  {EACCES, 5},   {EPERM, 5},          {EBADF, 6},   {ENOMEM, 8},  {EROFS, 19},
+        {ENOSPC, 112}, {EEXIST, 183}, {ENAMETOOLONG, 206}, {EFBIG, 223}, {ECHILD, 31},
+    };
+    for (const auto& e : errors) EXPECT_EQ(os::posix::ErrorFromErrno(e.first, "x"), e.second);
+    // A missing object is "file not found" where its parent exists, "path not found" otherwise.
+    scrivlet::test::TempDir dir;
+    std::filesystem::create_directory("present");
+    for (const char* path : {"missing", "present/missing", static_cast<const char*>(nullptr)}) {
+        EXPECT_EQ(os::posix::ErrorFromErrno(ENOENT, path), 2u) << path;
+    }
+    EXPECT_EQ(os::posix::ErrorFromErrno(ENOENT, "missing/child"), 3u);
+    EXPECT_EQ(os::posix::ErrorFromErrno(ENOENT, (dir.path() / "missing/child").c_str()), 3u);
+
+    char out[os::posix::kNativePathSize];
+    ASSERT_EQ(os::posix::NativePath(u"C:\\Logs\\a/b\\", out, sizeof out), 0u);
+    EXPECT_STREQ(out, "C:/Logs/a/b/");
+    ASSERT_EQ(os::posix::NativePath(u"\u00e9\U0001F600", out, sizeof out), 0u);  // a pair
+    EXPECT_STREQ(out, "\xC3\xA9\xF0\x9F\x98\x80");
+    const char16_t lone_high[] = {'a', 0xD800, 0}, high_then_text[] = {0xD800, 'a', 0},
+                   lone_low[] = {0xDC00, 0};
+    const std::pair<const char16_t*, os::DWORD> refused[] = {
+        {u"", 3}, {nullptr, 3}, {lone_high, 123}, {high_then_text, 123}, {lone_low, 123}};
+    for (const auto& r : refused)
+        EXPECT_EQ(os::posix::NativePath(r.first, out, sizeof out), r.second);
+    EXPECT_EQ(os::posix::NativePath(u"abcd", out, 4), 206u);
+}
+
+TEST(PosixErrors, DirectoriesAndTheLastError) {
+    scrivlet::test::TempDir dir;
+    std::ofstream("file") << "x";
+    const mode_t previous = umask(027);
+    EXPECT_TRUE(os::CreateDirectoryW(u"a", nullptr) && os::CreateDirectoryW(u"a\\b", nullptr));
+    umask(previous);
+    struct stat info;
+    ASSERT_EQ(stat("a/b", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0750u);
+    EXPECT_EQ(os::GetFileAttributesW(u"a\\b"), os::FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(os::GetFileAttributesW(u"file"), os::FILE_ATTRIBUTE_NORMAL);
+    // Path; the last error after the failed query and after the failed creation.
+    const std::pair<const char16_t*, os::DWORD> failures[] = {
+        {u"a\\b\\c\\d", 3}, {u"file\\x", 3}, {u"", 3}, {u"a\xD800", 123}, {u"missing", 2}};
+    for (const auto& f : failures) {
+        os::SetLastError(0);
+        EXPECT_EQ(os::GetFileAttributesW(f.first), os::INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(os::GetLastError(), f.second) << Narrow(f.first);
+        os::SetLastError(0);
+        EXPECT_EQ(os::CreateDirectoryW(f.first, nullptr), f.second == 2) << Narrow(f.first);
+        EXPECT_EQ(os::GetLastError(), f.second == 2 ? 0u : f.second) << Narrow(f.first);
+    }
+    EXPECT_FALSE(os::CreateDirectoryW(u"a", nullptr));
+    EXPECT_EQ(os::GetLastError(), 183u);
+    // The last error is the calling thread's own.
+    std::thread([] {
+        EXPECT_EQ(os::GetLastError(), 0u);
+        os::SetLastError(7);
+    }).join();
+    EXPECT_EQ(os::GetLastError(), 183u);
+}
+
+// A mutex handle that the test closes when it ends.
+struct Mutex {
+    explicit Mutex(bool owned) : handle(os::CreateMutexW(nullptr, owned, nullptr)) {}
+    ~Mutex() { os::CloseHandle(handle); }
+    os::HANDLE handle;
+};
+
+// What a wait of another thread gives (it releases what it got), and how long it took.
+std::pair<os::DWORD, std::chrono::steady_clock::duration> WaitOnOtherThread(os::HANDLE handle,
+                                                                            os::DWORD timeout) {
+    return std::async(std::launch::async,
+                      [=] {
+                          const auto start = std::chrono::steady_clock::now();
+                          const os::DWORD outcome = os::WaitForSingleObject(handle, timeout);
+                          const auto waited = std::chrono::steady_clock::now() - start;
+                          if (outcome == os::WAIT_OBJECT_0 || outcome == os::WAIT_ABANDONED) {
+                              os::ReleaseMutex(handle);
+                          }
+                          return std::make_pair(outcome, waited);
+                      })
+        .get();
+}
+
+// Recursive ownership needs as many releases as waits; only the owner may release; a finite wait
+// of another thread expires after its time-out.
+TEST(PosixMutex, RecursiveReleasedOnlyByItsOwnerAndTimedWaits) {
+    Mutex mutex(true);
+    ASSERT_NE(mutex.handle, nullptr);
+    EXPECT_EQ(os::WaitForSingleObject(mutex.handle, os::INFINITE), os::WAIT_OBJECT_0);
+    EXPECT_EQ(os::WaitForSingleObject(mutex.handle, 0), os::WAIT_OBJECT_0);
+    EXPECT_EQ(std::async(std::launch::async,
+                         [&] {
+                             const os::BOOL released = os::ReleaseMutex(mutex.handle);
+                             return std::make_pair(released, os::GetLastError());
+                         })
+                  .get(),
+              std::make_pair(os::FALSE, os::ERROR_NOT_OWNER));
+    for (os::DWORD timeout : {0u, 1u, 150u, 1100u}) {
+        const auto waited = WaitOnOtherThread(mutex.handle, timeout);
+        EXPECT_EQ(waited.first, os::WAIT_TIMEOUT) << timeout;
+        EXPECT_GE(waited.second, std::chrono::milliseconds(timeout) * 9 / 10) << timeout;
+    }
+    EXPECT_TRUE(os::ReleaseMutex(mutex.handle) && os::ReleaseMutex(mutex.handle));
+    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_TIMEOUT);
+    EXPECT_TRUE(os::ReleaseMutex(mutex.handle));
+    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_OBJECT_0);
+    EXPECT_FALSE(os::ReleaseMutex(mutex.handle));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_NOT_OWNER);
+}
+
+// A thread that ends owning the mutex abandons it: the next wait owns it, one level.
+TEST(PosixMutex, OwnerEndingWithoutReleaseAbandonsIt) {
+    Mutex mutex(false);
+    std::thread([&] { os::WaitForSingleObject(mutex.handle, 0); }).join();
+    EXPECT_EQ(os::WaitForSingleObject(mutex.handle, os::INFINITE), os::WAIT_ABANDONED);
+    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_TIMEOUT);
+    EXPECT_TRUE(os::ReleaseMutex(mutex.handle) && !os::ReleaseMutex(mutex.handle));
+    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_OBJECT_0);
+}
+
+}  // namespace
