@@ -2,6 +2,7 @@
 #include "scrivlet/datetime.h"
 
 #include "platform/platform.h"
+#include "scrivlet/format.h"
 
 namespace os = scrivlet::os;
 
@@ -44,15 +45,19 @@ unsigned long long GetLocalDateTime_1() {
 }
 
 void DateTimeToString_1(unsigned long long ullDateTime, TQ_WCHAR* pszText) {
+    // The day-first form is one character shorter than the stamp (no blank behind it).
     Fields f = Unpack(ullDateTime);
-    os::swprintf_s(pszText, 24, TQ_TEXT("%02I64u.%02I64u.%04I64u %02I64u:%02I64u:%02I64u.%03I64u"),
-                   f.day, f.month, f.year, f.hour, f.minute, f.second, f.millisecond);
+    os::swprintf_s(pszText, scrivlet::format::kStampLength,
+                   TQ_TEXT("%02I64u.%02I64u.%04I64u %02I64u:%02I64u:%02I64u.%03I64u"), f.day,
+                   f.month, f.year, f.hour, f.minute, f.second, f.millisecond);
 }
 
 void DateTimeSpaceToString_1(unsigned long long ullDateTime, TQ_WCHAR* pszText) {
     Fields f = Unpack(ullDateTime);
-    os::swprintf_s(pszText, 25, TQ_TEXT("%04I64u.%02I64u.%02I64u %02I64u:%02I64u:%02I64u.%03I64u "),
-                   f.year, f.month, f.day, f.hour, f.minute, f.second, f.millisecond);
+    // The stamp in front of every library line, and its terminating zero.
+    os::swprintf_s(pszText, scrivlet::format::kStampLength + 1,
+                   TQ_TEXT("%04I64u.%02I64u.%02I64u %02I64u:%02I64u:%02I64u.%03I64u "), f.year,
+                   f.month, f.day, f.hour, f.minute, f.second, f.millisecond);
 }
 
 }  // namespace TQ_DateTime
