@@ -1,19 +1,27 @@
-// Group commit (see group_commit.h): handing records in, leading, waiting and waking.
+// Group commit (see group_commit.h): handing records in, writing a complete group, waiting and
+// waking.
 //
-// mutex_ guards the two buffers, the leadership and each caller's pending count; a caller sleeps
-// on its own condition variable, so that the end of a group wakes exactly the callers whose
-// records it held (and, when there is more to write, the one caller that leads next) rather than
-// every thread on a machine with fewer cores than writers.
+// mutex_ guards the two buffers, the flight of a write, the group's expected callers and each
+// caller's pending count; a caller sleeps on its own condition variable, so that the end of a
+// write wakes exactly the callers whose records it held, rather than every thread on a machine
+// with fewer cores than writers. A sleeping caller is woken to write only when the group became
+// complete without a caller running: the last released caller left without coming back.
 #include "ring/group_commit.h"
 
 #include <cstring>
+#include <thread>
 
 #include "error_info.h"
 #include "ring/text.h"
 
 namespace scrivlet {
 namespace detail {
-namespace {}  // namespace
+namespace {
+
+// How often a caller asked to write lets the last released caller come back first.
+const int kLeaverYields = 16;
+
+}  // namespace
 
 GroupCommit::GroupCommit(GroupSink& sink, std::size_t capacity, std::size_t max_records)
     : sink_(sink), capacity_(capacity), max_records_(max_records), outcomes_(max_records) {
@@ -49,7 +57,6 @@ bool GroupCommit::Fits(std::size_t stored) const {
 
 void GroupCommit::Append(std::string_view record, Encoding encoding, std::size_t stored,
                          Waiter& waiter) {
-    if (gathering_ && waiting_.callers + 1 >= last_callers_) gather_.notify_one();
     char* at = waiting_.bytes.get() + waiting_.used;
     if (encoding == Encoding::kRaw) {
         if (stored != 0) std::memcpy(at, record.data(), stored);
@@ -71,11 +78,25 @@ void GroupCommit::Wake(Waiter& waiter, bool lead) {
     waiter.wake.notify_one();
 }
 
+bool GroupCommit::Ready() const {
+    return !in_flight_ && !waiting_.sizes.empty() &&
+           (waiting_.callers >= expected_ || returning_ == 0);
+}
+
+void GroupCommit::AskForWriter() {
+    // A caller still handing records in writes the group itself when it finds it full.
+    for (Waiter* owner : waiting_.owners) {
+        if (!owner->appending) {
+            Wake(*owner, true);
+            return;
+        }
+    }
+}
+
 bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Encoding encoding,
                          Info& error) {
     Waiter me;
     std::unique_lock<std::mutex> lock(mutex_);
-    bool leading = false;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t stored = StoredSize(records[i], encoding);
         if (stored > sink_.Room() || stored > capacity_) {
@@ -84,70 +105,58 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
             KeepFirstFailure(me.info, refusal);
             continue;
         }
+        // A full waiting group is written first: by this caller when nothing is in flight.
         while (!Fits(stored)) {
-            // The waiting group is full: it is written first, by its leader, or by this caller
-            // when nobody leads.
-            if (!leader_) leader_ = leading = true;
-            if (leading) {
-                WriteWaitingGroup(lock);
-            } else {
+            if (in_flight_) {
                 space_.wait(lock);
+            } else {
+                WriteWaitingGroup(lock);
             }
         }
         Append(records[i], encoding, stored, me);
     }
     me.appending = false;
-    if (me.pending > 0 && !leading && !leader_) leader_ = leading = true;
-    if (me.pending > 0 && !leading) {
+    bool done = me.pending == 0;
+    bool asked = false;
+    while (!done) {
+        // Asked to write because the last released caller left: it may be on its way back with
+        // its next record, so give it the processor a few times while the group is short of it.
+        for (int yields = 0;
+             asked && yields < kLeaverYields && !in_flight_ && waiting_.callers < expected_;
+             ++yields) {
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
+        }
+        if (Ready()) {
+            WriteWaitingGroup(lock);  // the group this caller completed (or was asked to write)
+            done = me.pending == 0;
+            continue;
+        }
         lock.unlock();
         {
             std::unique_lock<std::mutex> wait(me.mutex);
             me.wake.wait(wait, [&me] { return me.done || me.lead; });
-            leading = me.lead && !me.done;
+            done = me.done;
+            asked = me.lead;
+            me.lead = false;
         }
-        if (leading) lock.lock();
+        if (!done) lock.lock();
     }
-    if (leading) Lead(lock, me);
     if (lock.owns_lock()) lock.unlock();
     bool released;
     {
         std::lock_guard<std::mutex> wait(me.mutex);
         released = me.done;
     }
+    // The last released caller to leave completes the waiting group of those that are back.
     if (released && --returning_ == 0) {
         lock.lock();
-        if (gathering_) gather_.notify_one();
+        if (Ready()) AskForWriter();
         lock.unlock();
     }
     KeepFirstFailure(error, me.info);
     return (me.info.uiErrorSet & 1u) == 0;
-}
-
-void GroupCommit::Lead(std::unique_lock<std::mutex>& lock, Waiter& waiter) {
-    while (waiter.pending > 0) {
-        WaitForLateCallers(lock);
-        WriteWaitingGroup(lock);
-    }
-    // Hand on to the first caller of the waiting group that waits for it (one still handing
-    // records in writes the group itself when it finds it full, or leads once it is done).
-    for (Waiter* next : waiting_.owners) {
-        if (!next->appending) {
-            Wake(*next, true);
-            return;
-        }
-    }
-    leader_ = false;
-    space_.notify_all();
-}
-
-void GroupCommit::WaitForLateCallers(std::unique_lock<std::mutex>& lock) {
-    // The callers of the last group come back with their next records once they have been
-    // scheduled: wait until the waiting group is as large as that group was, or every one of
-    // them has left (those that do not come back cost no more than getting the processor once).
-    // A caller alone never waits here.
-    gathering_ = true;
-    gather_.wait(lock, [this] { return waiting_.callers >= last_callers_ || returning_ == 0; });
-    gathering_ = false;
 }
 
 void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
@@ -156,7 +165,7 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     waiting_.sizes.clear();
     waiting_.owners.clear();
     waiting_.callers = 0;
-    last_callers_ = writing_.callers;
+    in_flight_ = true;
     space_.notify_all();
     const std::size_t count = writing_.sizes.size();
     lock.unlock();
@@ -165,6 +174,7 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), count}, outcomes_.data());
 
     lock.lock();
+    in_flight_ = false;
     records_ += count;
     ++groups_;
     for (std::size_t i = 0; i < count; ++i) {
@@ -174,14 +184,21 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     }
     // Each caller's records in a group lie in one run: wake it at the end of its run, and touch
     // it no more, since it may return at once.
+    std::size_t released = 0;
     for (std::size_t i = 0; i < count; ++i) {
         Waiter& owner = *writing_.owners[i];
         const bool run_ends = i + 1 == count || writing_.owners[i + 1] != &owner;
         if (run_ends && owner.pending == 0 && !owner.appending) {
+            ++released;
             ++returning_;
             Wake(owner, false);
         }
     }
+    // The next group is complete once the callers just released are back, beside those that
+    // came during the write.
+    expected_ = released + waiting_.callers;
+    space_.notify_all();
+    if (Ready()) AskForWriter();
 }
 
 }  // namespace detail

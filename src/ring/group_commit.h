@@ -1,14 +1,15 @@
 // Group commit: the waiting logic of scrivlet::Ring, apart from the files, so that a test can
 // drive it with a sink of its own.
 //
-// Callers hand in records with Submit(). The records go into the waiting group, in arrival order.
-// One caller at a time is the leader: it takes the waiting group and hands it to the sink in one
-// call while the next group fills behind it. Each caller returns once the sink has returned for
-// every one of its records. Leadership passes, when a group is done, to the first caller of the
-// next group; a leader whose previous group came from several callers first lets the callers that
-// group released come back, yielding the processor while the waiting group still grows, so that
-// groups do not split into halves that alternate. A caller alone never waits: it leads its own
-// group at once.
+// Callers hand in records with Submit(). The records go into the waiting group, in arrival order,
+// while the group before it is being written; each caller returns once the sink has returned for
+// every one of its records. The group is written by the caller that completes it, which is
+// running anyway: when a write ends, the callers it released are expected back with their next
+// records, and the group is complete once they all are (or have all left, or, when no write is
+// in flight and nobody was released, with the first record). So no caller is woken only to lead,
+// and groups do not split into halves that take turns while the released callers are still being
+// scheduled on a machine with fewer cores than writers. A caller alone never waits: its record
+// completes its group at once. No timer is involved anywhere.
 //
 // Memory is fixed at construction: two buffers of capacity bytes and room for max_records
 // records each. A caller whose record does not fit the waiting group waits for the next one.
@@ -82,7 +83,7 @@ class GroupCommit {
         std::mutex mutex;
         std::condition_variable wake;
         bool done = false;        // every record of this caller has been written; under mutex
-        bool lead = false;        // this caller is to lead the waiting group; under mutex
+        bool lead = false;        // asked to write the waiting group; under mutex
         std::size_t pending = 0;  // records handed in and not yet written; under mutex_
         bool appending = true;    // still handing records in; under mutex_
         Info info{};              // the first failure of its records
@@ -98,12 +99,13 @@ class GroupCommit {
 
     bool Fits(std::size_t stored) const;
     void Append(std::string_view record, Encoding encoding, std::size_t stored, Waiter& waiter);
-    // With the lock held and leadership taken: writes the waiting group (the lock is let go
+    // Whether the waiting group is complete and nothing is in flight: it is to be written now.
+    bool Ready() const;
+    // With the lock held and nothing in flight: writes the waiting group (the lock is let go
     // while the sink writes) and tells each caller whose records are all written.
     void WriteWaitingGroup(std::unique_lock<std::mutex>& lock);
-    // Writes groups until waiter's records are all written, then hands leadership on.
-    void Lead(std::unique_lock<std::mutex>& lock, Waiter& waiter);
-    void WaitForLateCallers(std::unique_lock<std::mutex>& lock);
+    // With the lock held: asks a caller of the waiting group to write it.
+    void AskForWriter();
     static void Wake(Waiter& waiter, bool lead);
 
     GroupSink& sink_;
@@ -112,16 +114,14 @@ class GroupCommit {
     std::vector<Info> outcomes_;  // the sink's results for the group being written
 
     mutable std::mutex mutex_;
-    std::condition_variable space_;   // the waiting group was taken: there is room again
-    std::condition_variable gather_;  // a leader waits here for the released callers
-    Buffer waiting_;                  // the group that fills
-    Buffer writing_;                  // the group the leader writes
-    bool leader_ = false;             // some caller leads (or is about to)
-    std::size_t last_callers_ = 0;    // callers in the group written last
-    // Callers told their records are written and not yet gone: raised under mutex_, lowered by
-    // each such caller as it leaves, which takes mutex_ only to wake a gathering leader.
+    std::condition_variable space_;  // the waiting group was taken: there is room again
+    Buffer waiting_;                 // the group that fills
+    Buffer writing_;                 // the group being written
+    bool in_flight_ = false;         // a group is being written
+    std::size_t expected_ = 0;       // callers the waiting group is complete with
+    // Callers told that their records are written and not yet gone: raised under mutex_, lowered
+    // by each such caller as it leaves, which takes mutex_ only when it is the last.
     std::atomic<std::size_t> returning_{0};
-    bool gathering_ = false;          // a leader waits on gather_
     std::uint64_t records_ = 0;
     std::uint64_t groups_ = 0;
 };
