@@ -154,9 +154,9 @@ void CheckSlots(const TQCLogFile_1* log) {
 }
 #endif
 
-// Init, Switch and Write through the virtual table of an object made with new (on x64 the
-// table checked slot by slot): a record that no
-// longer fits moves to the second file; the files hold exactly the records.
+// Init, Switch and Write through the virtual table of an object made with new (on x64 the table
+// checked slot by slot): a record that no longer fits moves to the second file; the files hold
+// exactly the records.
 void VirtualCalls() {
     TQCLogFile_1* log = new TQCLogFile_1;
 #if defined(_WIN64)
@@ -236,8 +236,9 @@ void TwoThreads() {
     bool fits = true;  // no file over its size
     wchar_t path[] = L"host-threads\\LogFile_1_0000.log";
     for (int n = 1; n <= 250; ++n) {
-        for (int d = 0, v = n; d < 4; ++d, v /= 10)
-            path[26 - d] = static_cast<wchar_t>('0' + v % 10);
+        for (int d = 0, v = n; d < 4; ++d, v /= 10) {
+            path[26 - d] = static_cast<wchar_t>('0' + v % 10);  // the digits of the number
+        }
         const long length = ReadWhole(path, bytes, sizeof bytes);
         fits = fits && length <= 688;
         for (long at = 0; at + 64 <= length; at += 64) {
