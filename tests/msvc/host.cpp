@@ -202,11 +202,12 @@ void DerivedCastDelete() {
     EXPECT(!FileHeld(L"host-delete\\LogFile_1_0001.log"));
 }
 
-// Two threads write 1000 records each into one TQCLogFileM_1; every record arrives whole.
+// Two threads write 1000 records each into one TQCLogFileM_1, two records a file, so that their
+// rotations race; every record arrives whole, and no file grows over its size.
 TQCLogFile_1* g_shared = nullptr;
 
 DWORD WINAPI WriteRecords(void* mark) {
-    unsigned char record[64];
+    unsigned char record[300];
     memset(record, *static_cast<const char*>(mark), sizeof record);
     Info info = {};
     for (int i = 0; i < 1000; ++i) g_shared->Write(record, sizeof record, &info);
@@ -216,7 +217,7 @@ DWORD WINAPI WriteRecords(void* mark) {
 void TwoThreads() {
     g_shared = new TQCLogFileM_1;
     Info info = {};
-    EXPECT(Start(*g_shared, 250, 688, L"host-threads", info));  // ten records a file
+    EXPECT(Start(*g_shared, 1100, 688, L"host-threads", info));
     static const char kMarks[] = "AB";
     HANDLE threads[2];
     for (int i = 0; i < 2; ++i) {
@@ -229,20 +230,20 @@ void TwoThreads() {
     }
     EXPECT(g_shared->Exit(&info));
     delete g_shared;
-    unsigned char bytes[1024], whole[2][64];
-    memset(whole[0], 'A', 64);
-    memset(whole[1], 'B', 64);
+    static unsigned char bytes[1024], whole[2][300];
+    memset(whole[0], 'A', 300);
+    memset(whole[1], 'B', 300);
     int counts[2] = {0, 0};
-    bool fits = true;  // no file over its size
+    bool fits = true;
     wchar_t path[] = L"host-threads\\LogFile_1_0000.log";
-    for (int n = 1; n <= 250; ++n) {
+    for (int n = 1; n <= 1100; ++n) {
         for (int d = 0, v = n; d < 4; ++d, v /= 10) {
             path[26 - d] = static_cast<wchar_t>('0' + v % 10);  // the digits of the number
         }
         const long length = ReadWhole(path, bytes, sizeof bytes);
         fits = fits && length <= 688;
-        for (long at = 0; at + 64 <= length; at += 64) {
-            for (int k = 0; k < 2; ++k) counts[k] += memcmp(bytes + at, whole[k], 64) == 0;
+        for (long at = 0; at + 300 <= length; at += 300) {
+            for (int k = 0; k < 2; ++k) counts[k] += memcmp(bytes + at, whole[k], 300) == 0;
         }
     }
     EXPECT(fits && counts[0] == 1000 && counts[1] == 1000);
