@@ -15,9 +15,10 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -43,21 +44,12 @@ bool Confined(const TQ_WCHAR* path, std::size_t length) {
     return true;
 }
 
-std::size_t Entries() {
-    std::size_t n = 0;
-    for (auto it = fs::recursive_directory_iterator("."); it != fs::recursive_directory_iterator();
-         ++it) {
-        ++n;
-    }
-    return n;
-}
-
 // The scratch directory: in memory (/dev/shm) where there is one, since every input creates
 // and removes a few directories; removed when the fuzzer ends.
 const fs::path& Scratch() {
     static const fs::path path = [] {
-        std::string pattern = (fs::is_directory("/dev/shm") ? std::string("/dev/shm") : "/tmp") +
-                              "/scrivlet-fuzz-folder-XXXXXX";
+        std::string pattern = (fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") +
+                              std::string("/scrivlet-fuzz-folder-XXXXXX");
         FUZZ_CHECK(mkdtemp(&pattern[0]) != nullptr);
         std::atexit([] {
             std::error_code ignored;
@@ -89,18 +81,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::error_code ignored;
     fs::remove_all(Scratch(), ignored);
     FUZZ_CHECK(fs::create_directory(Scratch()) && chdir(Scratch().c_str()) == 0);
-    fs::create_directory("dir");
-    std::FILE* file = std::fopen("file", "w");
-    FUZZ_CHECK(file != nullptr);
-    std::fclose(file);
-    const std::size_t before = Entries();
+    FUZZ_CHECK(fs::create_directory("dir") && std::ofstream("file").good());
+    const auto entries = [] { return std::distance(fs::recursive_directory_iterator("."), {}); };
+    const auto before = entries();
 
     unsigned value = 0xDEADBEEF;
     const int result = TQ_Folder::CheckCreateFolder_1(path.get(), value);
     std::size_t trimmed = length;
     while (trimmed > 0 && path[trimmed - 1] == '\\') --trimmed;
     path[trimmed] = 0;
-    const bool unchanged = Entries() == before, fits = length > 0 && length <= 195;
+    const bool unchanged = entries() == before, fits = length > 0 && length <= 195;
     // What each result promises, by result code.
     const bool kept[] = {
         fits && value == 0 &&

@@ -13,27 +13,21 @@
 #include "check.h"
 #include "scrivlet/scrivlet.h"
 
-namespace {
-
 typedef TQCLogFile_1::tagInitData_1 InitData;
-
-template <std::size_t N>
-unsigned Length(const TQ_WCHAR (&text)[N]) {
-    unsigned n = 0;
-    while (n < N && text[n] != 0) ++n;
-    return n;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::size_t given = std::min(size, sizeof(InitData));
     std::unique_ptr<unsigned char[]> bytes(new unsigned char[sizeof(InitData)]());
     std::memcpy(bytes.get(), data, given);
     InitData* config = reinterpret_cast<InitData*>(bytes.get());
+    // A text's length within its array: without a terminating zero, the array's element count.
+    const auto length = [](const auto& text) {
+        return static_cast<unsigned>(std::find(std::begin(text), std::end(text), 0) -
+                                     std::begin(text));
+    };
     const unsigned count = config->uiFileCount, file_size = config->uiFileSize;
-    const unsigned name = Length(config->szFileName), folder = Length(config->szFolder);
-    const unsigned footer = Length(config->szFooter), header = Length(config->szHeader);
+    const unsigned name = length(config->szFileName), folder = length(config->szFolder);
+    const unsigned footer = length(config->szFooter), header = length(config->szHeader);
     // Each limit in the order Init checks it (the header, 8, before the footer, 7): the location,
     // whether the record breaks it, and the reason and value of its refusal.
     const struct Check {
@@ -57,14 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TQCLogFile_1::tagInfoData_1 info = {};
     const bool accepted = log.Init(config, &info);
     FUZZ_CHECK(std::memcmp(bytes.get(), data, given) == 0);
+    // Accepted: nothing on disk yet, so no path. Refused: the whole record of the first limit.
+    TQCLogFile_1::tagChangeData_1 change = {};
     if (broken == std::end(checks)) {
-        FUZZ_CHECK(accepted && info.uiErrorSet == 0);
-        TQCLogFile_1::tagChangeData_1 change = {};
-        FUZZ_CHECK(log.GetFolderFileName(&change, &info) && change.pszFolderFileName[0] == 0);
+        FUZZ_CHECK(accepted && info.uiErrorSet == 0 && log.GetFolderFileName(&change, &info) &&
+                   change.pszFolderFileName[0] == 0);
     } else {
-        FUZZ_CHECK(!accepted && info.uiErrorSet == 1 && info.uiModule == 46);
-        FUZZ_CHECK(info.uiErrorType == 4 && info.uiLocation == broken->location);
-        FUZZ_CHECK(info.uiError == broken->error && info.uiValue == broken->value);
+        FUZZ_CHECK(!accepted && info.uiErrorSet == 1 && info.uiModule == 46 &&
+                   info.uiErrorType == 4 && info.uiLocation == broken->location &&
+                   info.uiError == broken->error && info.uiValue == broken->value);
     }
     return 0;
 }

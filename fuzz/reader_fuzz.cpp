@@ -5,10 +5,10 @@
 //
 // Properties: the layout's parts lie in order within the file and every line it recognises ends
 // in CR LF with a stamp that parses; records fed in pieces come out exactly as fed whole; raw
-// records give back the bytes they came from; decoded text is valid UTF-8 and no record held back
-// is longer than the limit; a time the command line could give parses back from its own text.
+// records give back the bytes they came from; decoded text is well-formed UTF-8 and no record
+// held back is longer than the limit; a time the command line could give parses back from its own
+// text.
 #include <cstdint>
-#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,25 +17,34 @@
 #include "layout.h"
 #include "records.h"
 #include "times.h"
+#include "utf.h"
 
 namespace {
 
 using namespace scrivlet::tool;
 
-bool ValidUtf8(const std::string& text) {
+// Whether text is well-formed UTF-8: each sequence encodes itself again (no overlong form, no
+// stray or missing continuation byte) and no surrogate or value above U+10FFFF.
+bool WellFormedUtf8(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        if (lead >= 0x80 && lead < 0xC2) return false;
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        std::uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        std::string again;
+        AppendUtf8(c, again);
+        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF || text.compare(i, length, again) != 0) {
+            return false;
         }
         i += length;
     }
     return true;
 }
 
+// A recognised library line lies within the file, ends in CR LF, and its stamp parses to its
+// moment and back to itself.
 void CheckLine(const LibraryLine& line, std::string_view file) {
     if (!line.present) return;
     FUZZ_CHECK(line.begin < line.end && line.end <= file.size());
@@ -64,31 +73,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t piece = 1 + data[1] % 97;
     const std::string_view file(reinterpret_cast<const char*>(data + 2), size - 2);
 
-    LayoutHints hints;
-    hints.header_given = (flags & 1) != 0;
-    hints.header = (flags & 2) != 0 ? "Head" : "";
-    hints.footer_given = (flags & 4) != 0;
-    hints.footer = (flags & 8) != 0 ? "End" : "";
+    const LayoutHints hints = {(flags & 1) != 0, (flags & 2) != 0 ? "Head" : "", (flags & 4) != 0,
+                               (flags & 8) != 0 ? "End" : ""};
     const std::size_t window = std::min(file.size(), kLayoutWindow);
     const FileLayout layout =
         ParseLayout(file.substr(0, window), file.substr(file.size() - window), file.size(), hints);
-    FUZZ_CHECK(layout.size == file.size());
-    FUZZ_CHECK(layout.records_begin <= layout.records_end && layout.records_end <= file.size());
     CheckLine(layout.counter, file);
     CheckLine(layout.header, file);
     CheckLine(layout.footer, file);
-    if (layout.counter.present) {
-        FUZZ_CHECK(layout.counter.begin == 0 && layout.counter_value != 0);
-    }
-    if (layout.header.present) {
-        FUZZ_CHECK(layout.header.begin == (layout.counter.present ? layout.counter.end : 0));
-        FUZZ_CHECK(!hints.header_given || layout.header.text == hints.header);
-    }
-    if (layout.footer.present) {
-        FUZZ_CHECK(layout.footer.end == file.size() && layout.footer.begin == layout.records_end);
-        FUZZ_CHECK(layout.footer.begin >= layout.records_begin);
-    }
-    if (layout.torn_line) FUZZ_CHECK(layout.records_begin == file.size());
+    // In order: counter line at 0, header behind it, records, footer at the end; a torn library
+    // line leaves no records.
+    FUZZ_CHECK(layout.size == file.size() && layout.records_end <= file.size());
+    FUZZ_CHECK(!layout.counter.present || (layout.counter.begin == 0 && layout.counter_value != 0));
+    FUZZ_CHECK(layout.records_begin == (layout.torn_line        ? file.size()
+                                        : layout.header.present ? layout.header.end
+                                                                : layout.counter.end));
+    FUZZ_CHECK(!layout.header.present ||
+               (layout.header.begin == layout.counter.end &&
+                (!hints.header_given || layout.header.text == hints.header)));
+    FUZZ_CHECK(layout.records_begin <= layout.records_end &&
+               layout.records_end == (layout.footer.present ? layout.footer.begin : file.size()));
+    FUZZ_CHECK(!layout.footer.present || layout.footer.end == file.size());
 
     // Records: in pieces as whole, bounded, and (raw) the very bytes.
     const Encoding encoding = (flags & 16) != 0 ? Encoding::kRaw : Encoding::kUtf16;
@@ -101,21 +106,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string joined;
     for (std::size_t i = 0; i < whole.size(); ++i) {
         FUZZ_CHECK(whole[i].text == pieces[i].text && whole[i].ended == pieces[i].ended);
-        if (encoding == Encoding::kRaw) {
-            FUZZ_CHECK(whole[i].text.size() <= limit);
-            joined += whole[i].text + (whole[i].ended ? "\n" : "");
-        } else {
-            FUZZ_CHECK(ValidUtf8(whole[i].text));
-        }
+        FUZZ_CHECK(encoding == Encoding::kRaw ? whole[i].text.size() <= limit
+                                              : WellFormedUtf8(whole[i].text));
+        joined += whole[i].text + (whole[i].ended ? "\n" : "");
     }
-    if (encoding == Encoding::kRaw) FUZZ_CHECK(joined == records);
+    FUZZ_CHECK(encoding != Encoding::kRaw || joined == records);
 
     // Times: whatever parses comes back from its own text.
-    Moment moment;
+    Moment moment, again;
     std::string why;
     const std::string given(file.substr(0, 40));
     if (ParseMoment(given, 1700000000, moment, why) && given[0] != '-') {
-        Moment again;
         FUZZ_CHECK(ParseMoment(MomentText(moment), 0, again, why) && again == moment);
     }
     return 0;

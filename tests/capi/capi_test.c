@@ -48,7 +48,8 @@ static void WriteRing(int guarded, const char* folder) {
     tagScrivletInitData_1 init;
     tagScrivletInfoData_1 info;
     tagScrivletChangeData_1 change;
-    TQ_WCHAR path[SCRIVLET_FOLDERFILENAME_SIZE], expected[SCRIVLET_FOLDERFILENAME_SIZE];
+    /* Static, so that the frame stays within a page (no stack probe on 32-bit Windows). */
+    static TQ_WCHAR path[SCRIVLET_FOLDERFILENAME_SIZE], expected[SCRIVLET_FOLDERFILENAME_SIZE];
     unsigned char record[300];
     static unsigned char bytes[1024];
     int i;

@@ -22,10 +22,7 @@
 extern "C" {
 void* __cdecl malloc(size_t size);
 void __cdecl free(void* block);
-typedef int(__cdecl* NewHandler)(size_t);
 int __cdecl _callnewh(size_t size);
-NewHandler __cdecl _query_new_handler(void);
-NewHandler __cdecl _set_new_handler(NewHandler handler);
 int __cdecl _query_new_mode(void);
 }
 
@@ -34,10 +31,7 @@ int __cdecl _query_new_mode(void);
 void* operator new(size_t size) {
     for (;;) {
         if (void* block = malloc(size)) return block;
-        if (_callnewh(size) == 0) {
-            printf("out of memory\n");
-            ExitProcess(3);
-        }
+        if (_callnewh(size) == 0) ExitProcess(3);
     }
 }
 
@@ -48,25 +42,26 @@ namespace test {
 namespace {
 
 typedef TQCLogFile_1::tagInfoData_1 Info;
-typedef TQCLogFile_1::tagInitData_1 Config;
 typedef TQCLogFile_1::tagChangeData_1 Change;
 
 int g_failures = 0;
 
-#define EXPECT(condition)                                            \
-    do {                                                             \
-        if (!(condition)) {                                          \
-            ++g_failures;                                            \
-            printf("  line %d: failed: %s\n", __LINE__, #condition); \
-        }                                                            \
-    } while (0)
+// Counts and prints a check that failed.
+void Fail(int line, const char* condition) {
+    ++g_failures;
+    printf("  line %d: failed: %s\n", line, condition);
+}
 
-Config MakeConfig(unsigned int count, unsigned int size, const wchar_t* folder) {
-    Config config = {};
+#define EXPECT(condition) ((condition) ? (void)0 : Fail(__LINE__, #condition))
+
+// An accepted configuration switched on, or (folder empty) a refused one: Init's result.
+bool Start(TQCLogFile_1& log, unsigned int count, unsigned int size, const wchar_t* folder,
+           Info& info) {
+    TQCLogFile_1::tagInitData_1 config = {};
     config.uiFileCount = count;
     config.uiFileSize = size;
     wcscpy(config.szFolder, folder);
-    return config;
+    return log.Init(&config, &info) && (folder[0] == 0 || log.Switch(true, &info));
 }
 
 // Whether the record holds exactly this failure.
@@ -121,158 +116,15 @@ void FreeFunctions() {
     EXPECT(TQ_Folder::CheckCreateFolder_1(L"", value) == TQ_Folder::FOLDER_EMPTY);
 }
 
-// A guarded object on the stack: a call before Init finds no mutex. (A function of its own, so
-// that no frame holds two objects and needs the runtime's stack probe.)
-__declspec(noinline) void GuardedOnTheStack() {
-    TQCLogFileM_1 guarded;
-    Info info = {};
-    EXPECT(!guarded.Write("x", 1, &info));
-    EXPECT(SameRecord(info, {48, ERROR_INVALID_HANDLE, 2, 15, 0, 1}));
-}
-
-// Objects on the stack: the defaults, the whole record of a refused configuration, and a
-// guarded call before Init.
+// Objects on the stack: the defaults, and the whole record of a refused configuration.
 void StackObjects() {
-    GuardedOnTheStack();
     TQCLogFile_1 plain;
     Change change = {true, L"x"};
     Info info = {};
     EXPECT(plain.GetData(&change, &info) && !change.bSwitchedOn);
     EXPECT(plain.GetFolderFileName(&change, &info) && change.pszFolderFileName[0] == 0);
-    Config config = MakeConfig(5, 100, L"");
-    EXPECT(!plain.Init(&config, &info));
+    EXPECT(!Start(plain, 5, 100, L"", info));
     EXPECT(SameRecord(info, {46, TQCLogFile_1::REASON_TOO_SMALL, 4, 3, 100, 1}));
-}
-
-// Init, Switch and Write through the virtual table of an object made with new: a record that no
-// longer fits moves to the second file, and the files hold exactly the records.
-void VirtualCalls() {
-    TQCLogFile_1* log = new TQCLogFile_1;
-    Config config = MakeConfig(3, 688, L"host-ring");
-    wcscpy(config.szFileName, L"ring.log");
-    Info info = {};
-    EXPECT(log->Init(&config, &info) && log->Switch(true, &info));
-    unsigned char record[300];
-    for (int i = 0; i < 3; ++i) {
-        memset(record, 'a' + i, sizeof record);
-        EXPECT(log->Write(record, sizeof record, &info));
-    }
-    Change change = {false, nullptr};
-    EXPECT(log->GetFolderFileName(&change, &info));
-    EXPECT(wcscmp(change.pszFolderFileName, L"host-ring\\ring_0002.log") == 0);
-    EXPECT(log->GetData(&change, &info) && change.bSwitchedOn);
-    EXPECT(log->Exit(&info) && info.uiErrorSet == 0);
-    delete log;
-    static unsigned char bytes[1024];
-    EXPECT(ReadWhole(L"host-ring\\ring_0001.log", bytes, sizeof bytes) == 600);
-    EXPECT(bytes[0] == 'a' && bytes[299] == 'a' && bytes[300] == 'b' && bytes[599] == 'b');
-    EXPECT(ReadWhole(L"host-ring\\ring_0002.log", bytes, sizeof bytes) == 300 && bytes[0] == 'c');
-}
-
-// The rotation inside the library's Write reaches the host's own Switch; dynamic_cast knows the
-// host's class.
-void DerivedSwitch() {
-    CountingLog log;
-    Config config = MakeConfig(2, 688, L"host-derived");
-    Info info = {};
-    EXPECT(log.Init(&config, &info) && log.Switch(true, &info));
-    static const unsigned char record[400] = {};
-    EXPECT(log.Write(record, sizeof record, &info) && log.Write(record, sizeof record, &info));
-    EXPECT(log.switched_on_ == 2 && log.switched_off_ == 1);
-    TQCLogFile_1* base = &log;
-    EXPECT(dynamic_cast<CountingLog*>(base) == &log);
-    EXPECT(dynamic_cast<TQCLogFileM_1*>(base) == nullptr);
-    EXPECT(log.Exit(&info));
-}
-
-// Objects that the library constructed: dynamic_cast finds their class, and deleting one through
-// a base pointer runs its destructor (closing the file) and gives the block back to the host.
-void DeleteAndCast() {
-    TQCLogFile_1* guarded = new TQCLogFileM_1;
-    TQCLogFile_1* plain = new TQCLogFile_1;
-    EXPECT(dynamic_cast<TQCLogFileM_1*>(guarded) == guarded);
-    EXPECT(dynamic_cast<TQCLogFileM_1*>(plain) == nullptr);
-    EXPECT(dynamic_cast<CountingLog*>(guarded) == nullptr);
-    Config config = MakeConfig(1, 4096, L"host-delete");
-    Info info = {};
-    EXPECT(guarded->Init(&config, &info) && guarded->Switch(true, &info));
-    EXPECT(guarded->Write("x", 1, &info));
-    EXPECT(FileHeld(L"host-delete\\LogFile_1_0001.log"));
-    delete guarded;
-    EXPECT(!FileHeld(L"host-delete\\LogFile_1_0001.log"));
-    delete plain;
-}
-
-// Two threads write into one TQCLogFileM_1; every record arrives whole, none inside another.
-struct Writer {
-    TQCLogFile_1* log;
-    unsigned char mark;
-    int failures;
-};
-const int kRecordsPerThread = 100;
-const int kRecordSize = 64;
-
-DWORD WINAPI WriteRecords(void* argument) {
-    Writer* writer = static_cast<Writer*>(argument);
-    unsigned char record[kRecordSize];
-    memset(record, writer->mark, sizeof record);
-    Info info = {};
-    for (int i = 0; i < kRecordsPerThread; ++i) {
-        if (!writer->log->Write(record, sizeof record, &info)) ++writer->failures;
-    }
-    return 0;
-}
-
-void TwoThreads() {
-    TQCLogFile_1* log = new TQCLogFileM_1;
-    Config config = MakeConfig(9, 4096, L"host-threads");
-    Info info = {};
-    EXPECT(log->Init(&config, &info) && log->Switch(true, &info));
-    Writer writers[2] = {{log, 'A', 0}, {log, 'B', 0}};
-    HANDLE threads[2];
-    for (int i = 0; i < 2; ++i)
-        threads[i] = CreateThread(nullptr, 0, WriteRecords, &writers[i], 0, nullptr);
-    for (HANDLE thread : threads) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    }
-    EXPECT(writers[0].failures == 0 && writers[1].failures == 0);
-    EXPECT(log->Exit(&info));
-    delete log;
-    static unsigned char bytes[4096];
-    int counts[2] = {0, 0};
-    bool whole = true;
-    wchar_t path[] = L"host-threads\\LogFile_1_0001.log";
-    for (wchar_t digit = '1'; digit <= '9'; ++digit) {
-        path[sizeof path / sizeof path[0] - 6] = digit;  // the last digit, before ".log"
-        const long length = ReadWhole(path, bytes, sizeof bytes);
-        if (length < 0) continue;  // the ring did not reach this file
-        whole = whole && length % kRecordSize == 0;
-        for (long at = 0; at + kRecordSize <= length; at += kRecordSize) {
-            for (int k = 1; k < kRecordSize; ++k) whole = whole && bytes[at + k] == bytes[at];
-            ++counts[bytes[at] == 'B'];
-        }
-    }
-    EXPECT(whole && counts[0] == kRecordsPerThread && counts[1] == kRecordsPerThread);
-}
-
-// The allocation-failure handler that the DLL installs at load time is where the host's
-// operator new asks for one, in the Universal C Runtime: declining, and asked by malloc too
-// (mode 1). The handler itself is checked where the runtime keeps one: Wine 8's ucrtbase.dll
-// exports a _set_new_handler that only clears it.
-int ProbeHandler(size_t) { return 0; }
-
-void NewHandlerInHostRuntime() {
-    EXPECT(_query_new_mode() == 1);
-    const NewHandler installed = _query_new_handler();
-    const NewHandler before = _set_new_handler(ProbeHandler);
-    const bool keeps_handlers = _query_new_handler() == ProbeHandler;
-    _set_new_handler(before);
-    if (!keeps_handlers) {
-        printf("  (handler not checked: this runtime keeps no allocation-failure handler)\n");
-        return;
-    }
-    EXPECT(installed != nullptr && installed != ProbeHandler && installed(1) == 0);
 }
 
 #if defined(_WIN64)
@@ -289,9 +141,8 @@ const char* const kSlots[] = {
     "?Write@TQCLogFile_1@@UEAA_NPEBXIPEAUtagInfoData_1@1@@Z",
 };
 
-void VirtualTable() {
+void CheckSlots(const TQCLogFile_1* log) {
     const HMODULE dll = GetModuleHandleW(L"scrivlet.dll");
-    TQCLogFile_1* log = new TQCLogFile_1;
     void* const* table = *reinterpret_cast<void* const* const*>(log);
     EXPECT(table == reinterpret_cast<void* const*>(GetProcAddress(dll, "??_7TQCLogFile_1@@6B@")));
     for (int slot = 1; slot <= 7; ++slot) {
@@ -300,12 +151,108 @@ void VirtualTable() {
             printf("  slot %d is not %s\n", slot, kSlots[slot - 1]);
         }
     }
-    delete log;
 }
 #endif
 
+// Init, Switch and Write through the virtual table of an object made with new (on x64 the table
+// checked slot by slot): a record that no longer fits moves to the second file; the files hold
+// exactly the records.
+void VirtualCalls() {
+    TQCLogFile_1* log = new TQCLogFile_1;
+#if defined(_WIN64)
+    CheckSlots(log);
+#endif
+    Info info = {};
+    EXPECT(Start(*log, 3, 688, L"host-ring", info));
+    unsigned char record[300];
+    for (int i = 0; i < 3; ++i) {
+        memset(record, 'a' + i, sizeof record);
+        EXPECT(log->Write(record, sizeof record, &info));
+    }
+    Change change = {false, nullptr};
+    EXPECT(log->GetFolderFileName(&change, &info) && log->GetData(&change, &info));
+    EXPECT(change.bSwitchedOn &&
+           wcscmp(change.pszFolderFileName, L"host-ring\\LogFile_1_0002.log") == 0);
+    EXPECT(log->Exit(&info) && info.uiErrorSet == 0);
+    delete log;
+    static unsigned char bytes[1024];
+    EXPECT(ReadWhole(L"host-ring\\LogFile_1_0001.log", bytes, sizeof bytes) == 600);
+    EXPECT(bytes[0] == 'a' && bytes[299] == 'a' && bytes[300] == 'b' && bytes[599] == 'b');
+}
+
+// The rotation inside the library's Write reaches the host's own Switch; dynamic_cast knows the
+// classes on both sides of the DLL, and deleting an object of the library through a base pointer
+// runs its destructor (closing its file) and gives the block back to the host.
+void DerivedCastDelete() {
+    CountingLog derived;
+    Info info = {};
+    EXPECT(Start(derived, 2, 688, L"host-derived", info));
+    static const unsigned char record[400] = {};
+    EXPECT(derived.Write(record, 400, &info) && derived.Write(record, 400, &info));
+    EXPECT(derived.switched_on_ == 2 && derived.switched_off_ == 1 && derived.Exit(&info));
+    TQCLogFile_1* guarded = new TQCLogFileM_1;
+    TQCLogFile_1* plain = &derived;
+    EXPECT(dynamic_cast<CountingLog*>(plain) == &derived);
+    EXPECT(dynamic_cast<TQCLogFileM_1*>(plain) == nullptr);
+    EXPECT(dynamic_cast<TQCLogFileM_1*>(guarded) == guarded);
+    EXPECT(dynamic_cast<CountingLog*>(guarded) == nullptr);
+    EXPECT(Start(*guarded, 1, 4096, L"host-delete", info) && guarded->Write("x", 1, &info));
+    EXPECT(FileHeld(L"host-delete\\LogFile_1_0001.log"));
+    delete guarded;
+    EXPECT(!FileHeld(L"host-delete\\LogFile_1_0001.log"));
+}
+
+// Two threads write 1000 records each into one TQCLogFileM_1, two records a file, so that their
+// rotations race; every record arrives whole, and no file grows over its size.
+TQCLogFile_1* g_shared = nullptr;
+
+DWORD WINAPI WriteRecords(void* mark) {
+    unsigned char record[300];
+    memset(record, *static_cast<const char*>(mark), sizeof record);
+    Info info = {};
+    for (int i = 0; i < 1000; ++i) g_shared->Write(record, sizeof record, &info);
+    return 0;
+}
+
+void TwoThreads() {
+    g_shared = new TQCLogFileM_1;
+    Info info = {};
+    EXPECT(Start(*g_shared, 1100, 688, L"host-threads", info));
+    static const char kMarks[] = "AB";
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i) {
+        threads[i] =
+            CreateThread(nullptr, 0, WriteRecords, const_cast<char*>(kMarks + i), 0, nullptr);
+    }
+    for (HANDLE thread : threads) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    EXPECT(g_shared->Exit(&info));
+    delete g_shared;
+    static unsigned char bytes[1024], whole[2][300];
+    memset(whole[0], 'A', 300);
+    memset(whole[1], 'B', 300);
+    int counts[2] = {0, 0};
+    bool fits = true;
+    wchar_t path[] = L"host-threads\\LogFile_1_0000.log";
+    for (int n = 1; n <= 1100; ++n) {
+        for (int d = 0, v = n; d < 4; ++d, v /= 10) {
+            path[26 - d] = static_cast<wchar_t>('0' + v % 10);  // the digits of the number
+        }
+        const long length = ReadWhole(path, bytes, sizeof bytes);
+        fits = fits && length <= 688;
+        for (long at = 0; at + 300 <= length; at += 300) {
+            for (int k = 0; k < 2; ++k) counts[k] += memcmp(bytes + at, whole[k], 300) == 0;
+        }
+    }
+    EXPECT(fits && counts[0] == 1000 && counts[1] == 1000);
+}
+
+// The DLL asks for allocation-failure handling in malloc too (new mode 1) at load time; and
 // DivideU64, the 32-bit build's 64-bit division, agrees with the machine's division.
-void Division() {
+void RuntimeSupport() {
+    EXPECT(_query_new_mode() == 1);
     const unsigned long long kMax = ~0ULL;
     static const unsigned long long kRows[][2] = {
         {0, 1},
@@ -340,15 +287,10 @@ struct Check {
 const Check kChecks[] = {
     {"date-time and folder functions, interface version", FreeFunctions},
     {"objects on the stack, a refused configuration's record", StackObjects},
-    {"Init, Switch, Write through the virtual table", VirtualCalls},
-    {"a derived Switch reached by the rotation inside Write", DerivedSwitch},
-    {"dynamic_cast and delete through a base pointer", DeleteAndCast},
+    {"Init, Switch, Write through the virtual table, in slot order", VirtualCalls},
+    {"derived Switch reached by the rotation in Write, dynamic_cast, delete", DerivedCastDelete},
     {"TQCLogFileM_1 from two threads", TwoThreads},
-    {"allocation-failure handler in the host's runtime", NewHandlerInHostRuntime},
-#if defined(_WIN64)
-    {"the virtual table: exported, in slot order", VirtualTable},
-#endif
-    {"64-bit division of the 32-bit build", Division},
+    {"new mode, 64-bit division of the 32-bit build", RuntimeSupport},
 };
 
 }  // namespace

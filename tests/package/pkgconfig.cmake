@@ -5,10 +5,9 @@ find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)
 
 # The package was installed somewhere other than the prefix it was configured for: scrivlet.pc
 # finds its prefix from where it lies, so the flags must still lead into PREFIX.
-set(pkg "${PKG_CONFIG}")
-execute_process(COMMAND ${pkg} --cflags --libs ${PACKAGE} OUTPUT_VARIABLE flags
+execute_process(COMMAND ${PKG_CONFIG} --cflags --libs ${PACKAGE} OUTPUT_VARIABLE flags
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND ${pkg} --variable=libdir ${PACKAGE} OUTPUT_VARIABLE libdir
+execute_process(COMMAND ${PKG_CONFIG} --variable=libdir ${PACKAGE} OUTPUT_VARIABLE libdir
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 message(STATUS "pkg-config --cflags --libs ${PACKAGE}: ${flags}")
 string(REGEX MATCH "-I([^ ]+)" include_flag "${flags}")

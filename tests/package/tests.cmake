@@ -36,10 +36,9 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
                                          ./example_quickstart && timeout 20 ./example_spdlog_sink")
   set_tests_properties(Package.CMake PROPERTIES FIXTURES_REQUIRED scrivlet_installed TIMEOUT 300)
 
-  foreach(pair IN ITEMS "scrivlet ring" "scrivlet-ring quickstart")
-    string(REPLACE " " ";" pair "${pair}")
-    list(GET pair 0 package)
-    list(GET pair 1 example)
+  set(packages scrivlet scrivlet-ring)
+  set(examples ring quickstart)
+  foreach(package example IN ZIP_LISTS packages examples)
     add_test(NAME Package.PkgConfig.${package}
              COMMAND ${CMAKE_COMMAND} -DPREFIX=${SCRIVLET_PACKAGE_PREFIX} -DPACKAGE=${package}
                      -DLIBDIR=${CMAKE_INSTALL_LIBDIR}
