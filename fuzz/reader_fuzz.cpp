@@ -106,6 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string joined;
     for (std::size_t i = 0; i < whole.size(); ++i) {
         FUZZ_CHECK(whole[i].text == pieces[i].text && whole[i].ended == pieces[i].ended);
+        // A record ends at the first line end: none lies inside one (an empty line included).
+        FUZZ_CHECK(whole[i].text.find(encoding == Encoding::kRaw ? "\n" : "\r\n") ==
+                   std::string::npos);
         FUZZ_CHECK(encoding == Encoding::kRaw ? whole[i].text.size() <= limit
                                               : WellFormedUtf8(whole[i].text));
         joined += whole[i].text + (whole[i].ended ? "\n" : "");

@@ -85,7 +85,7 @@ def case_round_trip():
     rows = [  # (name, ring options, input, what cat prints, verify's status)
         # A raw last line without its LF is a torn tail to verify.
         ("raw", plain + ["--raw"], raw + lines, raw + lines, 1),
-        ("text", plain, lines, lines + b"\n", 0),
+        ("text", plain, b"head\n\n" + lines, b"head\n\n" + lines + b"\n", 0),  # an empty line
         ("invalid UTF-8", plain, b"ok \xc3\xa9 \xf0\x9f\x98\x80\n\xff bad\n\xe2\x82 cut\n"
          b"\xed\xa0\x80 sur\n",
          "ok \u00e9 \U0001F600\n\ufffd bad\n\ufffd cut\n\ufffd\ufffd\ufffd sur\n".encode(), 0),

@@ -55,8 +55,12 @@ void RecordReader::Feed(std::string_view bytes, unsigned int file, std::vector<R
         const std::size_t take = rest.size() < room ? rest.size() : room;
         pending_.append(rest.substr(0, take));
         rest.remove_prefix(take);
-        for (; at + end.size() <= pending_.size(); at += step) {
-            if (pending_.compare(at, end.size(), end) != 0) continue;
+        while (at + end.size() <= pending_.size()) {
+            if (pending_.compare(at, end.size(), end) != 0) {
+                at += step;
+                continue;
+            }
+            // A line end right behind another is an empty record: look again from the start.
             Emit(at, true, out);
             pending_.erase(0, at + end.size());
             file_ = file;
