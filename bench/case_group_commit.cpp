@@ -163,11 +163,12 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
         kSpdlog;
 #endif
     for (int round = 0; round < settings.thread_rounds; ++round) {
-        RunRaw(raw_folder, shape, record, count, raw);
         for (std::size_t k = 0; k < kRows; ++k) {
-            // Each round takes the thread counts and the contenders in another order.
+            // Each round takes the thread counts and the contenders in another order; the raw
+            // loop runs beside the contenders' one-thread runs, so that their ratios are paired.
             const std::size_t row = round % 2 == 0 ? k : kRows - 1 - k;
             const unsigned int threads = kThreadCounts[row];
+            if (threads == 1 && round % 2 == 0) RunRaw(raw_folder, shape, record, count, raw);
             for (int c = 0; c < contenders; ++c) {
                 Side& side = sides[(c + round) % contenders][row];
                 switch ((c + round) % contenders) {
@@ -191,6 +192,7 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
 #endif
                 }
             }
+            if (threads == 1 && round % 2 != 0) RunRaw(raw_folder, shape, record, count, raw);
         }
     }
     const std::string where = durable ? "6 durable" : "6 /dev/shm";

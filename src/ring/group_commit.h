@@ -9,7 +9,9 @@
 // in flight and nobody was released, with the first record). So no caller is woken only to lead,
 // and groups do not split into halves that take turns while the released callers are still being
 // scheduled on a machine with fewer cores than writers. A caller alone never waits: its record
-// completes its group at once. No timer is involved anywhere.
+// completes its group at once. No timer is involved anywhere. Where a write takes less time than
+// waking a caller (a RAM file system), gathering costs more than it saves: then each write is
+// made with the lock held and nobody waits for anybody, until a write is slow again.
 //
 // Memory is fixed at construction: two buffers of capacity bytes and room for max_records
 // records each. A caller whose record does not fit the waiting group waits for the next one.
@@ -118,7 +120,10 @@ class GroupCommit {
     Buffer waiting_;                 // the group that fills
     Buffer writing_;                 // the group being written
     bool in_flight_ = false;         // a group is being written
-    std::size_t expected_ = 0;       // callers the waiting group is complete with
+    // The last write was quicker than waking a caller: the next is made with the lock held, each
+    // caller writing what waits, as a mutex-guarded log file would (see WriteWaitingGroup).
+    bool quick_writes_ = false;
+    std::size_t expected_ = 0;  // callers the waiting group is complete with
     // Callers told that their records are written and not yet gone: raised under mutex_, lowered
     // by each such caller as it leaves, which takes mutex_ only when it is the last.
     std::atomic<std::size_t> returning_{0};

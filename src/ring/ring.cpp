@@ -41,6 +41,9 @@ void StoreRingFailure(Error& error, RingPlace place) {
 // ring is open; Room() may be read at any time.
 class RingFile final : public TQCLogFile_1, public detail::GroupSink {
   public:
+    // Bytes of the longest path as UTF-8: 259 characters of at most 3 bytes each.
+    static constexpr std::size_t kPathBytes = 3 * (sizeof m_szFolderFileName / sizeof(TQ_WCHAR));
+
     std::size_t Room() const override { return room_.load(std::memory_order_relaxed); }
 
     void Refuse(std::size_t /*stored*/, Info& info) const override {
@@ -102,15 +105,23 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             std::memory_order_relaxed);
     }
 
+    // The path as UTF-8 into path_, whose room was reserved at construction: no allocation.
     void UpdatePath() {
         if (path_number_ == m_uiFileNumber) return;
         std::lock_guard<std::mutex> lock(path_mutex_);
         path_.clear();
-        std::u16string wide(m_szFolderFileName, m_szFolderFileName + Length(m_szFolderFileName));
+        for (std::size_t i = 0; m_szFolderFileName[i] != 0; ++i) {
+            std::uint32_t c = m_szFolderFileName[i];
+            const std::uint32_t low = m_szFolderFileName[i + 1];
+            if (c >= 0xD800 && c <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
 #if !defined(_WIN32)
-        std::replace(wide.begin(), wide.end(), u'\\', u'/');  // as the file system names it
+            if (c == '\\') c = '/';  // as the file system names it
 #endif
-        AppendUtf8(wide, path_);
+            AppendUtf8(c, path_);
+        }
         path_number_ = m_uiFileNumber;
     }
 
@@ -128,34 +139,21 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         for (std::size_t k = from; k < to; ++k) outcomes[k] = info;
     }
 
-    static std::size_t Length(const TQ_WCHAR* text) {
-        std::size_t n = 0;
-        while (text[n] != 0) ++n;
-        return n;
-    }
-
-    static void AppendUtf8(const std::u16string& text, std::string& out) {
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            std::uint32_t c = text[i];
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                text[i + 1] <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-            }
-            if (c < 0x80) {
-                out.push_back(static_cast<char>(c));
-            } else if (c < 0x800) {
-                out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else if (c < 0x10000) {
-                out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-                out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else {
-                out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-                out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            }
+    static void AppendUtf8(std::uint32_t c, std::string& out) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
     }
 
@@ -163,7 +161,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
     std::atomic<std::uint64_t> writes_{0};
     std::atomic<std::uint64_t> bytes_{0};
     mutable std::mutex path_mutex_;
-    std::string path_;
+    std::string path_ = std::string(kPathBytes, '\0');  // the room reserved for every path
     unsigned int path_number_ = 0;
 };
 
