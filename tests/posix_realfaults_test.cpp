@@ -1,22 +1,17 @@
 // Failures that Linux produces for real, without injected faults: a ring file that is /dev/full,
 // a file-size limit that cuts a write short, a second writer of the same file (in this process and
-// in another one); and what CreateFileW does to the file it opens: truncation with 183, a
-// descriptor kept from child processes, write-through. (A file where a folder should be and a
-// missing drive are real faults on every platform: places_test.cpp.)
-#include <fcntl.h>
+// in another one). (A file where a folder should be and a missing drive are real faults on every
+// platform: places_test.cpp; what CreateFileW does to the file it opens: posix_crash_test.cpp.)
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <climits>
-#include <fstream>
 #include <string>
 
 #include "support/child.h"
 #include "support/support.h"
 
 using namespace scrivlet::test;
-namespace os = scrivlet::os;
 
 namespace {
 
@@ -111,40 +106,6 @@ TEST(RealFaults, SecondWriterOfAFileIsRefused) {
     EXPECT_TRUE(first.Write("more", 4, &info));
     first.ShutDown();
     EXPECT_EQ(ReadBytes("s_0001.log"), "firstmore");
-}
-
-// The descriptor of this process that refers to path, or -1.
-int DescriptorOf(const std::string& path) {
-    for (int fd = 0; fd < 1024; ++fd) {
-        char target[PATH_MAX];
-        const ssize_t n =
-            readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path) return fd;
-    }
-    return -1;
-}
-
-TEST(RealFaults, CreateFileReplacesAndKeepsTheFileFromChildren) {
-    TempDir dir;
-    std::ofstream("old.log") << "old contents";
-    for (const char* name : {"new.log", "old.log"}) {
-        os::SetLastError(99);
-        const os::HANDLE file = os::CreateFileW(
-            Wide(name).c_str(), os::GENERIC_READ | os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
-            os::CREATE_ALWAYS, os::FILE_ATTRIBUTE_NORMAL | os::FILE_FLAG_WRITE_THROUGH, nullptr);
-        ASSERT_NE(file, TQ_INVALID_HANDLE);
-        EXPECT_EQ(os::GetLastError(), name[0] == 'o' ? 183u : 0u);
-        EXPECT_EQ(ReadBytes(name), "");  // replaced: starts empty
-        os::DWORD written = 0;
-        ASSERT_TRUE(os::WriteFile(file, "abc", 3, &written, nullptr));
-        EXPECT_EQ(ReadBytes(name), "abc");  // others may read while it is open
-        const std::string path = std::filesystem::canonical(name).string();
-        const int fd = DescriptorOf(path);
-        ASSERT_GE(fd, 0);
-        EXPECT_TRUE((fcntl(fd, F_GETFD) & FD_CLOEXEC) && (fcntl(fd, F_GETFL) & O_DSYNC));
-        EXPECT_TRUE(os::CloseHandle(file));
-        EXPECT_EQ(DescriptorOf(path), -1);
-    }
 }
 
 }  // namespace
