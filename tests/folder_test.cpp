@@ -42,7 +42,7 @@ bool IsDirectory(const std::string& path) {
 
 // Drive C: exists (on Linux a directory "C:" here); a folder made on it is removed at the end.
 struct DriveC {
-    explicit DriveC(const std::string& made = "") : folder(made) {
+    explicit DriveC(const std::string& made) : folder(made) {
         std::error_code ignored;
         fs::create_directory("C:", ignored);
     }
@@ -53,9 +53,10 @@ struct DriveC {
     std::string folder;
 };
 
-TEST(Folder, WalkResults) {
+TEST(Folder, WalkResultsParentsFirstAndFailures) {
     TempDir dir;
-    DriveC drive;
+    const std::string top = "C:\\Scrivlet-" + dir.path().filename().string();
+    DriveC drive(top);
     std::ofstream("file") << "x";
     std::string missing;  // a drive letter with a colon that does not exist here
     for (char letter = 'Z'; letter > 'C' && missing.empty(); --letter) {
@@ -80,13 +81,7 @@ TEST(Folder, WalkResults) {
     for (const auto& c : cases) EXPECT_EQ(Walk(faults, c.first), c.second) << c.first;
     EXPECT_TRUE(IsDirectory("Logs\\App"));
     EXPECT_FALSE(IsDirectory("C:\\ScrivletAbsent"));
-}
 
-TEST(Folder, CreatesParentsFirstAndReportsFailures) {
-    TempDir dir;
-    const std::string top = "C:\\Scrivlet-" + dir.path().filename().string();
-    DriveC drive(top);
-    FaultScope faults;
     // Missing directories are created top down; the last creation leaves the last error 0.
     scrivlet::os::SetLastError(1234);
     EXPECT_EQ(Walk(faults, top + "\\App\\"), Walked(0, 0, 3, 2));

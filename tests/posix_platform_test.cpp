@@ -23,11 +23,9 @@ using scrivlet::test::Narrow;
 namespace {
 
 TEST(PosixErrors, ErrnoAndPaths) {
-    const std::pair<int, os::DWORD> errors[] = {
-        {ENOTDIR, 3},  {EACCES, 5},   {EPERM, 5},          {EBADF, 6},   {ENOMEM, 8},  {EROFS, 19},
-        {ENOSPC, 112}, {EEXIST, 183}, {ENAMETOOLONG, 206}, {EFBIG, 223}, {ECHILD, 31},
-    };
-    for (const auto& e : errors) EXPECT_EQ(os::posix::ErrorFromErrno(e.first, "x"), e.second);
+    // What the table does not name is a general failure (the table itself shows in the real
+    // failures of posix_realfaults_test.cpp and places_test.cpp).
+    EXPECT_EQ(os::posix::ErrorFromErrno(ECHILD, "x"), 31u);
     // A missing object is "file not found" where its parent exists, "path not found" otherwise.
     scrivlet::test::TempDir dir;
     std::filesystem::create_directory("present");

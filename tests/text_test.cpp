@@ -16,26 +16,23 @@ namespace {
 
 const TQ_WCHAR kCanary = 0x5A5A;
 
-// A formatted or copied text and the result; the count of canaries left behind the count.
+// The text that write leaves in a buffer of count elements ("<untouched>": none) and its result,
+// checking that nothing was written past the count.
 template <typename Write>
-std::string Bounded(std::size_t count, Write write, int* result = nullptr) {
+std::string Bounded(std::size_t count, Write write) {
     TQ_WCHAR out[48];
     std::fill(out, out + 48, kCanary);
     out[47] = 0;
-    const int r = write(out, count);
-    if (result != nullptr) *result = r;
+    const int result = write(out, count);
     EXPECT_EQ(std::count(out + count, out + 47, kCanary), 47 - static_cast<long>(count));
-    return out[0] == kCanary ? "<untouched>" : Narrow(out);
+    return (out[0] == kCanary ? "<untouched>" : Narrow(out)) + "|" + std::to_string(result);
 }
 
-// The text and the result of a format.
-TEST(Format, ConversionsAndWhatDoesNotFit) {
+TEST(Text, FormatCopyAndCount) {
     auto format = [](std::size_t count, const TQ_WCHAR* f, auto... args) {
-        int r = 0;
-        const std::string text = Bounded(
-            count, [&](TQ_WCHAR* out, std::size_t n) { return os::swprintf_s(out, n, f, args...); },
-            &r);
-        return text + "|" + std::to_string(r);
+        return Bounded(count, [&](TQ_WCHAR* out, std::size_t n) {
+            return os::swprintf_s(out, n, f, args...);
+        });
     };
     EXPECT_EQ(format(40, TQ_TEXT("%s %u %u\r\n"), TQ_TEXT("Pump"), 1u, 2u), "Pump 1 2\r\n|10");
     EXPECT_EQ(format(40, TQ_TEXT("[%04u|%02u|%0u|%u]"), 7u, 123u, 0u, 4294967295u),
@@ -50,20 +47,15 @@ TEST(Format, ConversionsAndWhatDoesNotFit) {
                                     TQ_TEXT("%I32u"), TQ_TEXT("%05s")}) {
         EXPECT_EQ(format(16, unknown, 1u), "|-1") << Narrow(unknown);
     }
-}
-
-TEST(CopyAndCount, BoundedByTheCount) {
+    // A copy that does not fit leaves an empty string; a source without a zero is read no further
+    // than the count. Counting stops at the zero or at the bound.
     auto copy = [](std::size_t count, const TQ_WCHAR* source) {
-        int r = 0;
-        const std::string text = Bounded(
-            count, [&](TQ_WCHAR* out, std::size_t n) { return os::wcscpy_s(out, n, source); }, &r);
-        return text + "|" + std::to_string(r);
+        return Bounded(count,
+                       [&](TQ_WCHAR* out, std::size_t n) { return os::wcscpy_s(out, n, source); });
     };
+    const TQ_WCHAR unterminated[3] = {'x', 'y', 'z'};
     EXPECT_EQ(copy(4, TQ_TEXT("abc")), "abc|0");
     EXPECT_EQ(copy(4, TQ_TEXT("abcd")), "|34");
-    // A source without a zero is read no further than the count; counting stops at the zero or at
-    // the bound.
-    const TQ_WCHAR unterminated[3] = {'x', 'y', 'z'};
     EXPECT_EQ(copy(3, unterminated), "|34");
     EXPECT_EQ(os::wcsnlen_s(TQ_TEXT("ab"), 10), 2u);
     EXPECT_EQ(os::wcsnlen_s(unterminated, 3), 3u);
@@ -83,23 +75,22 @@ std::string Texts(unsigned long long value) {
     auto form = [value](auto to_text) {
         return [=](TQ_WCHAR* out, std::size_t) { return to_text(value, out), 0; };
     };
-    return Bounded(24, form(TQ_DateTime::DateTimeToString_1)) + "|" +
+    return Bounded(24, form(TQ_DateTime::DateTimeToString_1)) + " " +
            Bounded(25, form(TQ_DateTime::DateTimeSpaceToString_1));
 }
 
 TEST(DateTime, TextForms) {
     const std::pair<unsigned long long, const char*> cases[] = {
-        {kWorkedExample, "04.12.2026 15:17:30.045|2026.12.04 15:17:30.045 "},
-        {Pack(2025, 1, 1, 9, 5, 3, 7), "01.01.2025 09:05:03.007|2025.01.01 09:05:03.007 "},
-        {0, "00.00.0000 00:00:00.000|0000.00.00 00:00:00.000 "},
-        {Pack(9999, 12, 31, 23, 59, 59, 999), "31.12.9999 23:59:59.999|9999.12.31 23:59:59.999 "},
+        {kWorkedExample, "04.12.2026 15:17:30.045|0 2026.12.04 15:17:30.045 |0"},
+        {Pack(2025, 1, 1, 9, 5, 3, 7), "01.01.2025 09:05:03.007|0 2025.01.01 09:05:03.007 |0"},
+        {Pack(9999, 12, 31, 23, 59, 59, 999),
+         "31.12.9999 23:59:59.999|0 9999.12.31 23:59:59.999 |0"},
         // Bits 53-63 are not part of any field.
         {kWorkedExample | 0xFFE0000000000000ULL,
-         "04.12.2026 15:17:30.045|2026.12.04 15:17:30.045 "},
+         "04.12.2026 15:17:30.045|0 2026.12.04 15:17:30.045 |0"},
         // Too wide for the text: an empty string.
-        {Pack(10000, 1, 1, 0, 0, 0, 0), "|"},
-        {Pack(2026, 1, 1, 0, 0, 0, 1000), "|"},
-        {Pack(0x1FFFF, 1, 1, 0, 0, 0, 0), "|"},
+        {Pack(10000, 1, 1, 0, 0, 0, 0), "|0 |0"},
+        {Pack(2026, 1, 1, 0, 0, 0, 1000), "|0 |0"},
     };
     for (const auto& c : cases) EXPECT_EQ(Texts(c.first), c.second);
     EXPECT_EQ(Pack(2026, 12, 4, 15, 17, 30, 45), kWorkedExample);
@@ -121,7 +112,7 @@ TEST(DateTime, PacksLocalTime) {
     EXPECT_EQ(TQ_DateTime::GetLocalDateTime_1(), Pack(2024, 2, 29, 23, 59, 59, 999));
     faults.FixClock(0, 0);
     EXPECT_EQ(Texts(TQ_DateTime::GetLocalDateTime_1()),
-              "01.01.1970 00:00:00.000|1970.01.01 00:00:00.000 ");
+              "01.01.1970 00:00:00.000|0 1970.01.01 00:00:00.000 |0");
 }
 
 }  // namespace
