@@ -40,17 +40,14 @@ bool IsDirectory(const std::string& path) {
     return fs::is_directory(Native(path), ignored);
 }
 
-// Drive C: exists (on Linux a directory "C:" here); a folder made on it is removed at the end.
+// Drive C: exists (on Linux a directory "C:" here); the folder made on it is removed at the end.
 struct DriveC {
-    explicit DriveC(const std::string& made) : folder(made) {
-        std::error_code ignored;
+    explicit DriveC(const std::string& made) : folder(Native(made)) {
         fs::create_directory("C:", ignored);
     }
-    ~DriveC() {
-        std::error_code ignored;
-        if (!folder.empty()) fs::remove_all(Native(folder), ignored);
-    }
-    std::string folder;
+    ~DriveC() { fs::remove_all(folder, ignored); }
+    fs::path folder;
+    std::error_code ignored;
 };
 
 TEST(Folder, WalkResultsParentsFirstAndFailures) {

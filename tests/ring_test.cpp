@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -88,8 +87,8 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
         Ring ring;
         Error error;
         Info info = NoError();
-        RingOptions options;
-        options = {"ring", "s", c.file_count, kFileSize, "Head", "Foot", true, Text::raw};
+        const RingOptions options{"ring", "s",    c.file_count, kFileSize,
+                                  "Head", "Foot", true,         Text::raw};
         ASSERT_TRUE(
             c.ring ? ring.open(options, error)
                    : Open(log, Config(c.file_count, kFileSize, "s", "ring", "Head", "Foot", true),
@@ -133,11 +132,9 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
         // The files in the order of their counters, each thread's numbers in that order; a file
         // ends only where the next record would not have fitted before its footer.
         std::map<unsigned, std::string> files;
-        for (unsigned number = 1; number <= c.file_count; ++number) {
-            char name[32];
-            std::snprintf(name, sizeof name, "ring/s_%04u.log", number);
+        for (const auto& entry : fs::directory_iterator("ring")) {
             std::map<unsigned, std::vector<unsigned>> ignored;
-            if (Exists(name)) files[Parse(ReadBytes(name), ignored).first] = ReadBytes(name);
+            files[Parse(ReadBytes(entry.path()), ignored).first] = ReadBytes(entry.path());
         }
         const bool wraps = c.file_count == 3;
         ASSERT_GE(files.size(), wraps ? 3u : 9u);  // rotated often
@@ -161,26 +158,16 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
     }
 }
 
-// A gate that holds every WriteFile while it is closed.
+// A gate: every WriteFile waits for g_gate, which a test may hold; g_arrived counts the writes
+// that came to it.
 std::mutex g_gate;
-std::condition_variable g_changed;
-bool g_closed = false, g_holding = false;
+std::atomic<int> g_arrived{0};
 os::WriteFileFunction* g_next_write = nullptr;
 
 os::BOOL GatedWrite(os::HANDLE h, const void* data, DWORD count, DWORD* written, void* ov) {
-    {
-        std::unique_lock<std::mutex> lock(g_gate);
-        g_holding = g_closed;
-        g_changed.notify_all();
-        g_changed.wait(lock, [] { return !g_closed; });
-    }
+    ++g_arrived;
+    std::lock_guard<std::mutex> pass(g_gate);
     return g_next_write(h, data, count, written, ov);
-}
-
-void Gate(bool closed) {
-    std::lock_guard<std::mutex> lock(g_gate);
-    g_closed = closed;
-    g_changed.notify_all();
 }
 
 class RingTest : public ::testing::Test {
@@ -204,14 +191,12 @@ TEST_F(RingTest, FailedGroupFailsItsCallersOnlyAndRotationRecovers) {
     Error error;
     ASSERT_TRUE(ring.open(Options("faults"), error)) << error.message();
     // The first record's write is held; three more arrive and wait as one group.
-    Gate(true);
+    g_gate.lock();
+    g_arrived = 0;
     Error first;
     const std::string records[] = {Record(0, 0), Record(1, 0), Record(2, 0), Record(3, 0)};
     std::thread leader([&] { EXPECT_TRUE(ring.write(records[0], first)); });
-    {
-        std::unique_lock<std::mutex> lock(g_gate);
-        g_changed.wait(lock, [] { return g_holding; });
-    }
+    while (g_arrived == 0) std::this_thread::yield();
     std::vector<Error> errors(3);
     std::vector<std::thread> group;
     for (int t = 1; t <= 3; ++t) {
@@ -219,7 +204,7 @@ TEST_F(RingTest, FailedGroupFailsItsCallersOnlyAndRotationRecovers) {
     }
     while (ring.stats().waiting < 3) std::this_thread::yield();
     faults_.Fail(Op::kWriteFile, 2, os::ERROR_DISK_FULL);  // the group's write, after the held one
-    Gate(false);
+    g_gate.unlock();
     leader.join();
     for (std::thread& thread : group) thread.join();
     EXPECT_FALSE(first.failed()) << first.message();

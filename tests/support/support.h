@@ -116,9 +116,10 @@ template <class C = TQCLogFile_1>
 class Probe : public C {
   public:
     static constexpr bool kGuarded = std::is_same<C, TQCLogFileM_1>::value;
-    using C::CreateFileName, C::m_bCounter, C::m_bSwitchedOn, C::m_hFile, C::m_szFileName;
-    using C::m_szFolder, C::m_szFooter, C::m_szHeader, C::m_uiCounter, C::m_uiFileBytes;
-    using C::m_uiFileCount, C::m_uiFileNumber, C::m_uiFileSize, C::m_uiHeaderLength;
+    using C::CreateFileName, C::m_bCounter, C::m_bSwitchedOn, C::m_szFileName;
+    using C::m_szFolderFileName, C::m_szFolder, C::m_szFooter, C::m_szHeader, C::m_uiCounter;
+    using C::m_uiFileBytes, C::m_uiFileCount, C::m_uiFileNumber, C::m_uiFileSize;
+    using C::m_uiHeaderLength;
 
     bool HasFile() const { return this->m_hFile != TQ_INVALID_HANDLE; }
     // The guarded class's mutex (null for the other class).
@@ -289,9 +290,8 @@ class FaultScope {
     }
     // Removes every fault; counting and tracking go on.
     void Clear() {
-        for (int op = 0; op < static_cast<int>(Op::kCount); ++op) {
-            fault::Arm(static_cast<Op>(op), fault::Rule());
-        }
+        std::lock_guard<std::mutex> guard(fault::g_rules_lock);
+        for (fault::Rule& rule : fault::g_rules) rule = fault::Rule();
     }
 
     // Calls of op since the scope began (or since ResetCounts).
