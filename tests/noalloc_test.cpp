@@ -1,6 +1,6 @@
-// The write path allocates nothing: this executable replaces the global allocation function with a
-// counting one, and a whole life of a log file object (construction, Init, switching, many
-// rotating writes, a copy, switching off, Exit, destruction) runs without one call of it.
+// The write path allocates nothing: this executable replaces the global allocation functions with
+// counting ones, and a whole life of a log file object (construction, Init, switching, many
+// rotating writes, a copy, switching off, Exit, destruction) runs without one call of them.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,17 +10,25 @@
 
 #include "support/support.h"
 
-// The replaceable allocation and deallocation functions that the others (array, nothrow) go
-// through in the standard library.
+// Every replaceable allocation function counts (a sanitizer's runtime would otherwise answer the
+// ones not replaced here); the nothrow forms of delete are called only when a constructor throws.
 static std::atomic<long> g_allocations{0};
 
-void* operator new(std::size_t size) {
+static void* Allocate(std::size_t size) noexcept {
     ++g_allocations;
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+    return std::malloc(size != 0 ? size : 1);
+}
+void* operator new(std::size_t size) {
+    if (void* p = Allocate(size)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 

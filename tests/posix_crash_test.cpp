@@ -202,10 +202,9 @@ bool DurableAt(std::size_t i, std::size_t cut) {
 std::string Describe(std::size_t i) {
     static const char* const kWords[] = {"directory ", "new file ", "emptied ", "write to "};
     const FsOp& op = g_ops[i];
-    return kWords[op.kind] + op.path +
-           (op.kind == FsOp::kWrite ? " of " + std::to_string(op.bytes.size()) + " bytes at " +
-                                          std::to_string(op.offset)
-                                    : "");
+    if (op.kind != FsOp::kWrite) return kWords[op.kind] + op.path;
+    return kWords[op.kind] + op.path + " of " + std::to_string(op.bytes.size()) + " bytes at " +
+           std::to_string(op.offset);
 }
 
 bool Holds(const Folder& folder, const std::string& record) {
