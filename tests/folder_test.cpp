@@ -40,22 +40,20 @@ bool IsDirectory(const std::string& path) {
     return fs::is_directory(Native(path), ignored);
 }
 
-// Drive C: exists (on Linux a directory "C:" here); a folder made on it is removed at the end.
+// Drive C: exists (on Linux a directory "C:" here); the folder made on it is removed at the end.
 struct DriveC {
-    explicit DriveC(const std::string& made = "") : folder(made) {
-        std::error_code ignored;
+    explicit DriveC(const std::string& made) : folder(Native(made)) {
         fs::create_directory("C:", ignored);
     }
-    ~DriveC() {
-        std::error_code ignored;
-        if (!folder.empty()) fs::remove_all(Native(folder), ignored);
-    }
-    std::string folder;
+    ~DriveC() { fs::remove_all(folder, ignored); }
+    fs::path folder;
+    std::error_code ignored;
 };
 
-TEST(Folder, WalkResults) {
+TEST(Folder, WalkResultsParentsFirstAndFailures) {
     TempDir dir;
-    DriveC drive;
+    const std::string top = "C:\\Scrivlet-" + dir.path().filename().string();
+    DriveC drive(top);
     std::ofstream("file") << "x";
     std::string missing;  // a drive letter with a colon that does not exist here
     for (char letter = 'Z'; letter > 'C' && missing.empty(); --letter) {
@@ -80,13 +78,7 @@ TEST(Folder, WalkResults) {
     for (const auto& c : cases) EXPECT_EQ(Walk(faults, c.first), c.second) << c.first;
     EXPECT_TRUE(IsDirectory("Logs\\App"));
     EXPECT_FALSE(IsDirectory("C:\\ScrivletAbsent"));
-}
 
-TEST(Folder, CreatesParentsFirstAndReportsFailures) {
-    TempDir dir;
-    const std::string top = "C:\\Scrivlet-" + dir.path().filename().string();
-    DriveC drive(top);
-    FaultScope faults;
     // Missing directories are created top down; the last creation leaves the last error 0.
     scrivlet::os::SetLastError(1234);
     EXPECT_EQ(Walk(faults, top + "\\App\\"), Walked(0, 0, 3, 2));

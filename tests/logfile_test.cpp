@@ -1,11 +1,14 @@
-// TQCLogFile_1 against the real file system: the limits of a configuration and the order Init
-// checks them in, what a refusal keeps, the two state queries, the bytes of each file (library
-// lines, records, their order), the names of the ring's files, switching, rotation at the exact
-// footer boundary, the no-room limit, the counter's wrap, and copies sharing a file. The whole
-// record of every refusal and failure is in places_test.cpp.
+// Both log file classes against the real file system: the limits of a configuration and the
+// order Init checks them in, what a refusal keeps, the state queries, the bytes of each file
+// (library lines, records, their order), the names of the ring's files, switching, rotation at
+// the exact footer boundary, the no-room limit, the counter's wrap; and the guarded class's mutex
+// across Init failures, Exit and ShutDown. The whole record of every refusal and failure is in
+// places_test.cpp; copies sharing a file and a mutex show in noalloc_test.cpp and
+// posix_handles_test.cpp, real waits on a held mutex in posix_platform_test.cpp.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -13,6 +16,7 @@
 #include "support/support.h"
 
 using namespace scrivlet::test;
+namespace os = scrivlet::os;
 
 namespace {
 
@@ -26,13 +30,6 @@ std::string Line(const std::string& text) {
     return Utf16Bytes(Narrow(stamp) + text + "\r\n");
 }
 
-std::string Path(TQCLogFile_1& log) {
-    Change data{};
-    Info info = NoError();
-    log.GetFolderFileName(&data, &info);
-    return Narrow(data.pszFolderFileName);
-}
-
 class LogFile : public ::testing::Test {
   protected:
     void SetUp() override { faults.FixClock(1796397450, 45); }
@@ -42,12 +39,12 @@ class LogFile : public ::testing::Test {
     Info info = NoError();
 };
 
-// Each limit accepted at its edge and refused just past it, the numbers checked before the texts
-// and the header before the footer, comparisons unsigned, nothing taken over before the texts are
-// checked, and the first refusal kept in the record.
+// Each limit accepted at its edge and refused just past it (the whole record of each refusal is
+// in places_test.cpp), the numbers checked before the texts and the header before the footer,
+// comparisons unsigned, nothing taken over before the texts are checked, and the first refusal
+// kept in the record.
 TEST_F(LogFile, ConfigurationLimitsInTheOrderInitChecksThem) {
     const std::string n55(55, 'n'), f196(196, 'f'), h64(64, 'h');
-    const unsigned reasons[] = {0, 9, 8, 9, 8, 7, 7, 7, 7};  // by location
     const struct {
         InitData config;
         unsigned location, value;  // location 0: accepted
@@ -69,8 +66,8 @@ TEST_F(LogFile, ConfigurationLimitsInTheOrderInitChecksThem) {
         Probe<> log;
         info = NoError();
         EXPECT_EQ(log.Init(&c.config, &info), c.location == 0) << c.location;
-        const Info want{46, reasons[c.location], 4, c.location, c.value, 1};
-        EXPECT_EQ(info, c.location == 0 ? NoError() : want);
+        EXPECT_EQ(std::make_pair(info.uiLocation, info.uiValue),
+                  std::make_pair(c.location, c.value));
         EXPECT_EQ(log.m_uiFileCount, c.location == 0 || c.location > 6 ? c.config.uiFileCount : 5);
         auto later = Config(10000, 688);
         EXPECT_FALSE(log.Init(&later, &info));
@@ -111,19 +108,19 @@ TEST_F(LogFile, LateRefusalKeepsWhatWasTakenOverAndQueriesFillTheirField) {
 TEST_F(LogFile, LayoutSwitchingAndReplacing) {
     std::filesystem::create_directories("logs/sub");
     std::ofstream("logs/sub/app_0002.log") << std::string(5000, 'j');
-    TQCLogFile_1 log;
+    Probe<> log;
     ASSERT_TRUE(Configure(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
     EXPECT_TRUE(log.Write("off", 3, &info));
     ASSERT_TRUE(log.Switch(true, &info) && log.Switch(true, &info));
     EXPECT_EQ(faults.Calls(Op::kCreateFileW), 1u);
-    EXPECT_EQ(Path(log), "logs\\sub\\app_0001.log");
+    EXPECT_EQ(Narrow(log.m_szFolderFileName), "logs\\sub\\app_0001.log");
     const std::string binary("\0\xff\r\n", 4);
     ASSERT_TRUE(log.Write("abc", 3, &info) && log.Write(binary.data(), 4, &info));
     ASSERT_TRUE(log.Switch(false, &info) && log.Write("dropped", 7, &info));
     EXPECT_EQ(ReadBytes("logs/sub/app_0001.log"),
               Line("1 1 1") + Line("Head 1 2") + "abc" + binary + Line("Foot 1 3"));
     ASSERT_TRUE(log.Switch(true, &info) && log.Write("x", 1, &info));
-    EXPECT_EQ(scrivlet::os::GetLastError(), 0u);
+    EXPECT_EQ(os::GetLastError(), 0u);
     log.ShutDown();
     EXPECT_EQ(ReadBytes("logs/sub/app_0002.log"), Line("2 1 1") + Line("Head 1 2") + "x");
     EXPECT_EQ(info.uiErrorSet, 0u);
@@ -150,91 +147,115 @@ TEST_F(LogFile, FileNames) {
         ASSERT_TRUE(Configure(log, Config(9999, 688, c.name, c.folder)));
         log.m_uiFileNumber = c.number;
         log.CreateFileName();
-        EXPECT_EQ(Path(log), c.path);
+        EXPECT_EQ(Narrow(log.m_szFolderFileName), c.path);
     }
     TQCLogFile_1 data;
     ASSERT_TRUE(Open(data, Config(2, 688, "log", "data\\"), &info) && data.Write("z", 1, &info));
     EXPECT_EQ(ReadBytes("data/log_0001.log"), "z");
 }
 
-TEST_F(LogFile, RecordRotatesExactlyWhenTheFooterWouldNotFit) {
-    // S = 688 and a footer of 24 + 7 characters: F = 31, 62 bytes.
+// Two records into a ring of two files of 688 bytes: the second goes on in file 1 exactly when it
+// fits before the footer. The room for a record is the file size less twice the characters of
+// the counter, header and footer lines (without them: the place RecordTooLarge). It is measured
+// against the last counter line formed, so a file whose line has just gained a digit (9 to 10)
+// ends 2 bytes beyond the file size; the counter wraps from the largest value to 1.
+TEST_F(LogFile, RotationAtTheFooterRoomAndCounterWrap) {
+    const std::string h63(63, 'h');
     const struct {
+        unsigned counter;  // 0: no counter line
+        std::string header, footer, first_line, second_line;
         unsigned first, second;
         bool rotates;
-    } cases[] = {{100, 526, false}, {100, 527, true}, {1, 625, false}, {1, 626, true}};
-    for (const auto& c : cases) {
-        TempDir sub;
-        TQCLogFile_1 log;
-        const std::string first(c.first, 'a'), second(c.second, 'b'), footer = Line("F 1 3");
-        ASSERT_TRUE(Open(log, Config(2, 688, "b", "", "", "F"), &info));
-        ASSERT_TRUE(log.Write(first.data(), c.first, &info));
-        ASSERT_TRUE(log.Write(second.data(), c.second, &info) && log.Switch(false, &info));
-        const std::string file1 = c.rotates ? first + footer : first + second + footer;
-        EXPECT_EQ(ReadBytes("b_0001.log"), file1) << c.second;
-        EXPECT_EQ(ReadBytes("b_0002.log"), c.rotates ? second + footer : "") << c.second;
-        EXPECT_TRUE(c.rotates || file1.size() == 688u);
-    }
-}
-
-// The room for a record is the file size less twice the characters of the counter, header and
-// footer lines (without them: the place RecordTooLarge). It is measured against the last counter
-// line formed, so a file whose line has just gained a digit (9 to 10) ends 2 bytes beyond the
-// file size; the counter wraps from the largest value to 1.
-TEST_F(LogFile, RecordLargerThanAnEmptyFileIsRefused) {
-    const std::string header(63, 'h');
-    const struct {
-        unsigned counter;  // 0: no counter line, the longest header line instead
-        std::string first, second;
-    } cases[] = {{0, header + " 1 2", header + " 1 2"},
-                 {9, "9 1 1", "10 1 1"},
-                 {4294967295u, "4294967295 1 1", "1 1 1"}};
+    } cases[] = {
+        {0, "", "F", "", "", 100, 526, false},
+        {0, "", "F", "", "", 100, 527, true},
+        {0, "", "F", "", "", 1, 625, false},
+        {0, "", "F", "", "", 1, 626, true},
+        {0, h63, "", h63 + " 1 2", h63 + " 1 2", 502, 502, true},
+        {9, "", "", "9 1 1", "10 1 1", 626, 626, true},
+        {4294967295u, "", "", "4294967295 1 1", "1 1 1", 608, 608, true},
+    };
     for (const auto& c : cases) {
         TempDir sub;
         Probe<> log;
         info = NoError();
-        ASSERT_TRUE(
-            Configure(log, Config(2, 688, "g", "", c.counter ? "" : header, "", c.counter)));
+        ASSERT_TRUE(Configure(log, Config(2, 688, "g", "", c.header, c.footer, c.counter != 0)));
         log.m_uiCounter = c.counter;
         ASSERT_TRUE(log.Switch(true, &info));
-        const std::string first = Line(c.first);
-        const auto room = static_cast<unsigned>(688 - first.size());
-        const std::string record(room, 'x');  // the largest record: fills file 1 exactly
+        const std::string first(c.first, 'a'), second(c.second, 'b');
+        const std::string line1 = c.first_line.empty() ? "" : Line(c.first_line),
+                          line2 = c.second_line.empty() ? "" : Line(c.second_line),
+                          footer = c.footer.empty() ? "" : Line("F 1 3");
+        const auto room = static_cast<unsigned>(688 - line1.size() - footer.size());
         EXPECT_FALSE(log.Write(std::string(room + 1, 'y').data(), room + 1, &info));
         EXPECT_EQ(info, (Info{46, 6, 4, 17, room, 1}));
         info = NoError();
-        ASSERT_TRUE(log.Write(record.data(), room, &info) && log.Write(record.data(), room, &info));
-        log.ShutDown();
-        EXPECT_EQ(ReadBytes("g_0001.log") + ReadBytes("g_0002.log"),
-                  first + record + Line(c.second) + record);
+        ASSERT_TRUE(log.Write(first.data(), c.first, &info) &&
+                    log.Write(second.data(), c.second, &info) && log.Switch(false, &info));
+        EXPECT_EQ(ReadBytes("g_0001.log"), line1 + first + (c.rotates ? "" : second) + footer)
+            << c.second;
+        EXPECT_EQ(ReadBytes("g_0002.log"), c.rotates ? line2 + second + footer : "") << c.second;
     }
 }
 
-// Each copy holds its own handle of the shared file and closes it once; a copy whose handle
-// cannot be duplicated has no file.
-TEST_F(LogFile, CopiesShareTheFileAndEachClosesItsOwnHandle) {
-    TQCLogFile_1 a;
-    ASSERT_TRUE(Open(a, Config(2, 688, "c"), &info) && a.Write("A", 1, &info));
-    {
-        TQCLogFile_1 b(a);
-        EXPECT_EQ(faults.LiveHandles(), 2);
-        ASSERT_TRUE(b.Write("B", 1, &info) && a.Write("C", 1, &info));
+// The guarded class: GetData fills both fields, GetFolderFileName only the path,
+// CopyFolderFileName copies it. Exit writes the footer and closes file and mutex; after ShutDown
+// it does nothing, and the destructor closes nothing twice.
+TEST_F(LogFile, GuardedQueriesExitAndShutDown) {
+    for (bool shut_down_first : {false, true}) {
+        {
+            Probe<TQCLogFileM_1> log;
+            ASSERT_TRUE(Open(log, Config(2, 688, "t", "", "Head", "Foot"), &info));
+            const TQ_WCHAR marker[] = TQ_TEXT("m");
+            Change data{false, marker}, name{false, marker};
+            TQ_WCHAR copy[260] = {};
+            EXPECT_TRUE(log.GetData(&data, &info) && log.GetFolderFileName(&name, &info) &&
+                        log.CopyFolderFileName(copy, &info));
+            EXPECT_EQ(std::make_tuple(data.bSwitchedOn, Narrow(data.pszFolderFileName),
+                                      Narrow(copy), name.bSwitchedOn, name.pszFolderFileName),
+                      std::make_tuple(true, std::string("t_0001.log"), std::string("t_0001.log"),
+                                      false, data.pszFolderFileName));
+            if (shut_down_first) log.ShutDown();
+            const Info before{1, 2, 3, 4, 5, 0};
+            info = before;
+            EXPECT_TRUE(log.Exit(&info));
+            EXPECT_EQ(info, before);
+            EXPECT_EQ(std::make_pair(log.Mutex(), faults.LiveHandles()),
+                      std::make_pair(TQ_HANDLE{}, 0L));
+            faults.ResetCounts();
+        }
+        EXPECT_EQ(faults.Calls(Op::kCloseHandle), 0u);  // nothing closed twice
+        EXPECT_EQ(ReadBytes("t_0001.log"),
+                  Line("Head 1 2") + (shut_down_first ? "" : Line("Foot 1 3")));
     }
-    EXPECT_EQ(faults.LiveHandles(), 1);
+}
+
+// A guarded Init whose mutex is not created does not run the base Init; one whose configuration
+// the base refuses keeps its new mutex, released; one whose release fails has taken the
+// configuration; each closes the mutex of the Init before.
+TEST_F(LogFile, GuardedInitFailuresLeaveTheirWork) {
     {
-        TQCLogFile_1 c;
-        c = a;
-        EXPECT_EQ(Path(c), "c_0001.log");
-        ASSERT_TRUE(c.Write("D", 1, &info) && c.Switch(false, &info) && a.Write("E", 1, &info));
+        Probe<TQCLogFileM_1> log;
+        auto cfg = Config(3, 688, "t"), refused = Config(0, 688);
+        faults.Fail(Op::kCreateMutexW, 1, os::ERROR_NOT_ENOUGH_MEMORY);
+        EXPECT_FALSE(log.Init(&cfg, &info));
+        EXPECT_EQ(std::make_tuple(info.uiLocation, log.Mutex(), log.m_uiFileCount),
+                  std::make_tuple(1u, TQ_HANDLE{}, 5u));
+        info = NoError();
+        EXPECT_FALSE(log.Init(&refused, &info));
+        EXPECT_EQ(std::make_pair(info.uiModule, info.uiLocation), std::make_pair(46u, 1u));
+        ASSERT_NE(log.Mutex(), nullptr);
+        EXPECT_TRUE(std::async(std::launch::async, [&log] {
+                        return os::WaitForSingleObject(log.Mutex(), 0) == os::WAIT_OBJECT_0 &&
+                               os::ReleaseMutex(log.Mutex());
+                    }).get());  // released
+        faults.Fail(Op::kReleaseMutex, 1, os::ERROR_GEN_FAILURE);
+        info = NoError();
+        EXPECT_FALSE(log.Init(&cfg, &info));
+        EXPECT_EQ(std::make_pair(info.uiLocation, log.m_uiFileCount), std::make_pair(2u, 3u));
+        EXPECT_EQ(faults.LiveHandles(), 1);
     }
-    faults.Fail(Op::kDuplicateHandle, 1, 8);
-    TQCLogFile_1 d(a);
-    EXPECT_FALSE(d.Write("F", 1, &info));
-    EXPECT_EQ(info, (Info{46, 6, 2, 18, 0, 1}));
-    a.ShutDown();
-    EXPECT_EQ(std::make_pair(faults.LiveHandles(), faults.Calls(Op::kCloseHandle)),
-              std::make_pair(0L, 3u));
-    EXPECT_EQ(ReadBytes("c_0001.log"), "ABCDE");
+    EXPECT_EQ(faults.LiveHandles(), 0);
 }
 
 }  // namespace

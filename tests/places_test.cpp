@@ -84,9 +84,9 @@ Fault Fail(Op op, DWORD error) { return {Fault::kFail, op, error}; }
 Fault Short(DWORD bytes) { return {Fault::kShort, Op::kWriteFile, bytes}; }
 Fault Wait(DWORD outcome) { return {Fault::kWait, Op::kWaitForSingleObject, outcome}; }
 
-// One place: a call of either class (module 46 or 48) and the record it must leave.
+// One place: a call of either class (module 46 or 48) and the record it must leave. The rows
+// follow the places.
 struct Place {
-    std::string name;
     bool guarded;
     InitData config;
     Setup setup;
@@ -94,38 +94,6 @@ struct Place {
     Fault fault;
     unsigned error, type, location, value;
 };
-
-struct Outcome {
-    bool result;
-    Info info;
-    unsigned handle;  // taken before the call, or after it when there was none before
-    bool free;        // another thread gets the mutex (if any) at once afterwards
-};
-
-template <class C>
-Outcome Run(const Place& p, FaultScope& faults) {
-    Probe<C> log;
-    InitData data = p.config;
-    Info setup = NoError();
-    const bool ready = (p.setup == kFresh || log.Init(&data, &setup)) &&
-                       (p.setup != kOpen || log.Switch(true, &setup));
-    EXPECT_TRUE(ready);
-    if (p.fault.kind == Fault::kFail) faults.Fail(p.fault.op, 1, p.fault.code);
-    if (p.fault.kind == Fault::kShort) faults.ShortWrite(1, p.fault.code);
-    if (p.fault.kind == Fault::kWait) faults.WaitOutcome(1, p.fault.code, kInvalid);
-    auto handle = [&log] { return log.kGuarded ? log.MutexValue() : log.FileValue(); };
-    Outcome out{false, NoError(), handle(), true};
-    g_change = Change{};
-    out.result = p.call(log, &data, &out.info);
-    if (out.handle == 0) out.handle = handle();
-    if (log.Mutex() != nullptr) {
-        out.free = std::async(std::launch::async, [&log] {
-                       return os::WaitForSingleObject(log.Mutex(), 0) == os::WAIT_OBJECT_0 &&
-                              os::ReleaseMutex(log.Mutex());
-                   }).get();
-    }
-    return out;
-}
 
 std::vector<Place> Places() {
     const InitData ring = Config(2, 688), counter = Config(2, 688, "", "", "", "", true);
@@ -137,72 +105,49 @@ std::vector<Place> Places() {
     std::fill(std::begin(head.szHeader), std::end(head.szHeader), 'x');
     const Fault none{Fault::kNone, Op::kWriteFile, 0};
     std::vector<Place> places = {
-        {"FileCountZero", false, Config(0, 688), kFresh, kInit, none, 9, kParameter, 1, 0},
-        {"FileCountAbove9999", false, Config(10000, 688), kFresh, kInit, none, 8, kParameter, 2,
-         10000},
-        {"FileSizeBelow688", false, Config(1, 687), kFresh, kInit, none, 9, kParameter, 3, 687},
-        {"FileSizeAbove100MiB", false, Config(1, 104857601), kFresh, kInit, none, 8, kParameter, 4,
-         104857601},
-        {"NameOf55", false, Config(1, 688, std::string(55, 'n')), kFresh, kInit, none, 7,
-         kParameter, 5, 55},
-        {"FolderUnterminated", false, folder, kFresh, kInit, none, 7, kParameter, 6, 196},
-        {"FooterUnterminated", false, foot, kFresh, kInit, none, 7, kParameter, 7, 64},
-        {"HeaderUnterminated", false, head, kFresh, kInit, none, 7, kParameter, 8, 64},
-        {"SecondWriter", false, ring, kOpen, kSecondWriter, none, 32, kSystem, 9, 0},
-        {"CloseFails", false, ring, kOpen, kOff, Fail(Op::kCloseHandle, kDenied), kDenied, kSystem,
-         10, kHandle},
-        {"CounterWriteFails", false, counter, kReady, kOn, Fail(Op::kWriteFile, kDiskFull),
-         kDiskFull, kSystem, 11, 0},
-        {"CounterWriteShort", false, counter, kReady, kOn, Short(10), 4, kRuntime, 12, 10},
-        {"HeaderWriteFails", false, header, kReady, kOn, Fail(Op::kWriteFile, kDiskFull), kDiskFull,
-         kSystem, 13, 0},
-        {"HeaderWriteShort", false, header, kReady, kOn, Short(10), 4, kRuntime, 14, 10},
-        {"FooterWriteFails", false, footer, kOpen, kOff, Fail(Op::kWriteFile, kDiskFull), kDiskFull,
-         kSystem, 15, 0},
-        {"FooterWriteShort", false, footer, kOpen, kOff, Short(8), 4, kRuntime, 16, 8},
-        {"RecordTooLarge", false, ring, kOpen, kTooLarge, none, 6, kParameter, 17, 688},
-        {"RecordWithoutFile", false, ring, kOpen, kNoFile, none, kInvalid, kSystem, 18, 0},
-        {"RecordShort", false, ring, kOpen, kWrite, Short(3), 4, kRuntime, 19, 3},
-        {"FolderPathTooLong", false, ring, kFresh, kUnterminated, none, 7, kParameter, 20, 196},
-        {"NoDrive", false, Config(2, 688, "", "Q:\\Logs"), kReady, kOn, none, 16, kParameter, 21,
-         0},
-        {"FileInTheWay", false, Config(2, 688, "", "blocker\\sub"), kReady, kOn, none, 3, kSystem,
-         22, 0},
-        {"MutexNotCreated", true, ring, kFresh, kInit, Fail(Op::kCreateMutexW, kNoMemory),
-         kNoMemory, kSystem, 1, 0},
-        {"InitRelease", true, ring, kFresh, kInit, Fail(Op::kReleaseMutex, kNotOwner), kNotOwner,
-         kSystem, 2, kHandle},
-        {"ExitNotClosed", true, ring, kReady, kExit, Fail(Op::kCloseHandle, kInvalid), kInvalid,
-         kSystem, 7, kHandle},
+        {false, Config(0, 688), kFresh, kInit, none, 9, kParameter, 1, 0},
+        {false, Config(10000, 688), kFresh, kInit, none, 8, kParameter, 2, 10000},
+        {false, Config(1, 687), kFresh, kInit, none, 9, kParameter, 3, 687},
+        {false, Config(1, 104857601), kFresh, kInit, none, 8, kParameter, 4, 104857601},
+        {false, Config(1, 688, std::string(55, 'n')), kFresh, kInit, none, 7, kParameter, 5, 55},
+        {false, folder, kFresh, kInit, none, 7, kParameter, 6, 196},
+        {false, foot, kFresh, kInit, none, 7, kParameter, 7, 64},
+        {false, head, kFresh, kInit, none, 7, kParameter, 8, 64},
+        {false, ring, kOpen, kSecondWriter, none, 32, kSystem, 9, 0},
+        {false, ring, kOpen, kOff, Fail(Op::kCloseHandle, kDenied), kDenied, kSystem, 10, kHandle},
+        {false, counter, kReady, kOn, Fail(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 11, 0},
+        {false, counter, kReady, kOn, Short(10), 4, kRuntime, 12, 10},
+        {false, header, kReady, kOn, Fail(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 13, 0},
+        {false, header, kReady, kOn, Short(10), 4, kRuntime, 14, 10},
+        {false, footer, kOpen, kOff, Fail(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 15, 0},
+        {false, footer, kOpen, kOff, Short(8), 4, kRuntime, 16, 8},
+        {false, ring, kOpen, kTooLarge, none, 6, kParameter, 17, 688},
+        {false, ring, kOpen, kNoFile, none, kInvalid, kSystem, 18, 0},
+        {false, ring, kOpen, kWrite, Short(3), 4, kRuntime, 19, 3},
+        {false, ring, kFresh, kUnterminated, none, 7, kParameter, 20, 196},
+        {false, Config(2, 688, "", "Q:\\Logs"), kReady, kOn, none, 16, kParameter, 21, 0},
+        {false, Config(2, 688, "", "blocker\\sub"), kReady, kOn, none, 3, kSystem, 22, 0},
+        {true, ring, kFresh, kInit, Fail(Op::kCreateMutexW, kNoMemory), kNoMemory, kSystem, 1, 0},
+        {true, ring, kFresh, kInit, Fail(Op::kReleaseMutex, kNotOwner), kNotOwner, kSystem, 2,
+         kHandle},
+        {true, ring, kReady, kExit, Fail(Op::kCloseHandle, kInvalid), kInvalid, kSystem, 7,
+         kHandle},
     };
     // Each guarded call fails at four places in a row: a failed release, then a wait abandoned,
     // timed out, and failed (for real without a mutex; injected for Exit, which then does nothing).
     // CopyFolderFileName shares the places of GetFolderFileName.
-    const std::pair<const char*, Call> calls[] = {{"Exit", kExit},
-                                                  {"Switch", kOn},
-                                                  {"Write", kWrite},
-                                                  {"GetData", kGetData},
-                                                  {"GetFolderFileName", kGetName},
-                                                  {"CopyFolderFileName", kCopyName}};
     unsigned at = 3;
-    for (const auto& c : calls) {
-        if (c.second == kCopyName) at = 20;
-        const std::string name = c.first;
-        const Setup setup = c.second == kWrite ? kOpen : kReady;
-        const bool exit = c.second == kExit;
-        places.push_back({name + "Release", true, ring, setup, c.second,
-                          Fail(Op::kReleaseMutex, kNotOwner), kNotOwner, kSystem, at, kHandle});
-        places.push_back({name + "Abandoned", true, ring, setup, c.second, Wait(os::WAIT_ABANDONED),
-                          2, kRuntime, at + 1, 0});
-        places.push_back({name + "TimedOut", true, ring, setup, c.second, Wait(os::WAIT_TIMEOUT), 3,
-                          kRuntime, at + 2, 0});
-        if (exit) {
-            places.push_back({name + "WaitFails", true, ring, setup, c.second,
-                              Wait(os::WAIT_FAILED), kInvalid, kSystem, at + 3, 0});
-        } else {
-            places.push_back({name + "NoMutex", true, ring, kFresh, c.second, none, kInvalid,
-                              kSystem, at + 3, 0});
-        }
+    for (const Call call : {kExit, kOn, kWrite, kGetData, kGetName, kCopyName}) {
+        if (call == kCopyName) at = 20;
+        const Setup setup = call == kWrite ? kOpen : kReady;
+        const bool exit = call == kExit;
+        places.push_back({true, ring, setup, call, Fail(Op::kReleaseMutex, kNotOwner), kNotOwner,
+                          kSystem, at, kHandle});
+        places.push_back(
+            {true, ring, setup, call, Wait(os::WAIT_ABANDONED), 2, kRuntime, at + 1, 0});
+        places.push_back({true, ring, setup, call, Wait(os::WAIT_TIMEOUT), 3, kRuntime, at + 2, 0});
+        places.push_back({true, ring, exit ? setup : kFresh, call,
+                          exit ? Wait(os::WAIT_FAILED) : none, kInvalid, kSystem, at + 3, 0});
         at += exit ? 5 : 4;
     }
     return places;
@@ -210,29 +155,49 @@ std::vector<Place> Places() {
 
 // Runs a scenario in its own directory; true when the call failed with exactly the expected
 // record and every handle was closed again.
-bool Produces(const Place& place, std::string* why) {
+template <class C>
+bool Produces(const Place& p, std::string* why) {
     TempDir dir;
     std::ofstream("blocker") << "a file, not a folder";
     FaultScope faults;
-    const Outcome out =
-        place.guarded ? Run<TQCLogFileM_1>(place, faults) : Run<TQCLogFile_1>(place, faults);
+    Info info = NoError();
+    bool result = false, free = true;  // free: another thread gets the mutex (if any) at once
+    unsigned handle = 0;  // taken before the call, or after it when there was none before
+    {
+        Probe<C> log;
+        InitData data = p.config;
+        Info setup = NoError();
+        EXPECT_TRUE((p.setup == kFresh || log.Init(&data, &setup)) &&
+                    (p.setup != kOpen || log.Switch(true, &setup)));
+        if (p.fault.kind == Fault::kFail) faults.Fail(p.fault.op, 1, p.fault.code);
+        if (p.fault.kind == Fault::kShort) faults.ShortWrite(1, p.fault.code);
+        if (p.fault.kind == Fault::kWait) faults.WaitOutcome(1, p.fault.code, kInvalid);
+        auto value = [&log] { return log.kGuarded ? log.MutexValue() : log.FileValue(); };
+        handle = value();
+        g_change = Change{};
+        result = p.call(log, &data, &info);
+        handle = handle != 0 ? handle : value();
+        if (log.Mutex() != nullptr) {
+            free = std::async(std::launch::async, [&log] {
+                       return os::WaitForSingleObject(log.Mutex(), 0) == os::WAIT_OBJECT_0 &&
+                              os::ReleaseMutex(log.Mutex());
+                   }).get();
+        }
+    }
     // Nothing was made on the missing drive, and the file in the way is untouched.
     EXPECT_FALSE(Exists("Q:"));
     EXPECT_EQ(ReadBytes("blocker"), "a file, not a folder");
-    const unsigned value = place.value == kHandle ? out.handle : place.value;
-    const Info want{
-        place.guarded ? kLogM : kLog, place.error, place.type, place.location, value, 1};
+    const unsigned value = p.value == kHandle ? handle : p.value;
+    const Info want{p.guarded ? kLogM : kLog, p.error, p.type, p.location, value, 1};
     // Only a failed release comes after the work of a query; it leaves the mutex owned, every
     // other failure leaves it free.
-    const bool release = place.fault.op == Op::kReleaseMutex,
-               worked = release && place.location > 15;
-    *why = "result " + std::to_string(out.result) + ", record " +
-           ::testing::PrintToString(out.info) + " for " + ::testing::PrintToString(want) +
-           ", live handles " + std::to_string(faults.LiveHandles()) + ", mutex free " +
-           std::to_string(out.free) + ", query worked " +
-           std::to_string(g_change.pszFolderFileName != nullptr);
-    return !out.result && out.info == want && faults.LiveHandles() == 0 &&
-           (place.value != kHandle || value != 0) && (out.free || release) &&
+    const bool release = p.fault.op == Op::kReleaseMutex, worked = release && p.location > 15;
+    *why = "result " + std::to_string(result) + ", record " + ::testing::PrintToString(info) +
+           " for " + ::testing::PrintToString(want) + ", live handles " +
+           std::to_string(faults.LiveHandles()) + ", mutex free " + std::to_string(free) +
+           ", query worked " + std::to_string(g_change.pszFolderFileName != nullptr);
+    return !result && info == want && faults.LiveHandles() == 0 &&
+           (p.value != kHandle || value != 0) && (free || release) &&
            (g_change.pszFolderFileName != nullptr) == worked;
 }
 
@@ -242,8 +207,9 @@ TEST(Places, EveryPlaceIsProduced) {
     std::set<std::pair<unsigned, unsigned>> produced;
     for (const Place& place : Places()) {
         std::string why;
-        const bool ok = Produces(place, &why);
-        EXPECT_TRUE(ok) << place.name << ": " << why;
+        const bool ok = place.guarded ? Produces<TQCLogFileM_1>(place, &why)
+                                      : Produces<TQCLogFile_1>(place, &why);
+        EXPECT_TRUE(ok) << (place.guarded ? kLogM : kLog) << ":" << place.location << ": " << why;
         if (ok) produced.insert({place.guarded ? kLogM : kLog, place.location});
     }
     std::string missing;

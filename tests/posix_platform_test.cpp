@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
-#include <future>
 #include <thread>
 #include <utility>
 
@@ -22,12 +21,10 @@ using scrivlet::test::Narrow;
 
 namespace {
 
-TEST(PosixErrors, ErrnoAndPaths) {
-    const std::pair<int, os::DWORD> errors[] = {
-        {ENOTDIR, 3},  {EACCES, 5},   {EPERM, 5},          {EBADF, 6},   {ENOMEM, 8},  {EROFS, 19},
-        {ENOSPC, 112}, {EEXIST, 183}, {ENAMETOOLONG, 206}, {EFBIG, 223}, {ECHILD, 31},
-    };
-    for (const auto& e : errors) EXPECT_EQ(os::posix::ErrorFromErrno(e.first, "x"), e.second);
+TEST(PosixErrors, ErrnoPathsDirectoriesAndTheLastError) {
+    // What the table does not name is a general failure (the table itself shows in the real
+    // failures of posix_realfaults_test.cpp and places_test.cpp).
+    EXPECT_EQ(os::posix::ErrorFromErrno(ECHILD, "x"), 31u);
     // A missing object is "file not found" where its parent exists, "path not found" otherwise.
     scrivlet::test::TempDir dir;
     std::filesystem::create_directory("present");
@@ -49,10 +46,8 @@ TEST(PosixErrors, ErrnoAndPaths) {
     for (const auto& r : refused)
         EXPECT_EQ(os::posix::NativePath(r.first, out, sizeof out), r.second);
     EXPECT_EQ(os::posix::NativePath(u"abcd", out, 4), 206u);
-}
 
-TEST(PosixErrors, DirectoriesAndTheLastError) {
-    scrivlet::test::TempDir dir;
+    // Directories, and the last error.
     std::ofstream("file") << "x";
     const mode_t previous = umask(027);
     EXPECT_TRUE(os::CreateDirectoryW(u"a", nullptr) && os::CreateDirectoryW(u"a\\b", nullptr));
@@ -83,64 +78,55 @@ TEST(PosixErrors, DirectoriesAndTheLastError) {
     EXPECT_EQ(os::GetLastError(), 183u);
 }
 
-// A mutex handle that the test closes when it ends.
-struct Mutex {
-    explicit Mutex(bool owned) : handle(os::CreateMutexW(nullptr, owned, nullptr)) {}
-    ~Mutex() { os::CloseHandle(handle); }
-    os::HANDLE handle;
-};
-
 // What a wait of another thread gives (it releases what it got), and how long it took.
 std::pair<os::DWORD, std::chrono::steady_clock::duration> WaitOnOtherThread(os::HANDLE handle,
                                                                             os::DWORD timeout) {
-    return std::async(std::launch::async,
-                      [=] {
-                          const auto start = std::chrono::steady_clock::now();
-                          const os::DWORD outcome = os::WaitForSingleObject(handle, timeout);
-                          const auto waited = std::chrono::steady_clock::now() - start;
-                          if (outcome == os::WAIT_OBJECT_0 || outcome == os::WAIT_ABANDONED) {
-                              os::ReleaseMutex(handle);
-                          }
-                          return std::make_pair(outcome, waited);
-                      })
-        .get();
+    std::pair<os::DWORD, std::chrono::steady_clock::duration> result;
+    std::thread([&] {
+        const auto start = std::chrono::steady_clock::now();
+        result.first = os::WaitForSingleObject(handle, timeout);
+        result.second = std::chrono::steady_clock::now() - start;
+        if (result.first == os::WAIT_OBJECT_0 || result.first == os::WAIT_ABANDONED) {
+            os::ReleaseMutex(handle);
+        }
+    }).join();
+    return result;
 }
 
 // Recursive ownership needs as many releases as waits; only the owner may release; a finite wait
 // of another thread expires after its time-out.
 TEST(PosixMutex, RecursiveReleasedOnlyByItsOwnerAndTimedWaits) {
-    Mutex mutex(true);
-    ASSERT_NE(mutex.handle, nullptr);
-    EXPECT_EQ(os::WaitForSingleObject(mutex.handle, os::INFINITE), os::WAIT_OBJECT_0);
-    EXPECT_EQ(os::WaitForSingleObject(mutex.handle, 0), os::WAIT_OBJECT_0);
-    EXPECT_EQ(std::async(std::launch::async,
-                         [&] {
-                             const os::BOOL released = os::ReleaseMutex(mutex.handle);
-                             return std::make_pair(released, os::GetLastError());
-                         })
-                  .get(),
-              std::make_pair(os::FALSE, os::ERROR_NOT_OWNER));
+    const os::HANDLE mutex = os::CreateMutexW(nullptr, os::TRUE, nullptr);
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(os::WaitForSingleObject(mutex, os::INFINITE), os::WAIT_OBJECT_0);
+    EXPECT_EQ(os::WaitForSingleObject(mutex, 0), os::WAIT_OBJECT_0);
+    std::thread([&] {
+        EXPECT_FALSE(os::ReleaseMutex(mutex));
+        EXPECT_EQ(os::GetLastError(), os::ERROR_NOT_OWNER);
+    }).join();
     for (os::DWORD timeout : {0u, 1u, 150u, 1100u}) {
-        const auto waited = WaitOnOtherThread(mutex.handle, timeout);
+        const auto waited = WaitOnOtherThread(mutex, timeout);
         EXPECT_EQ(waited.first, os::WAIT_TIMEOUT) << timeout;
         EXPECT_GE(waited.second, std::chrono::milliseconds(timeout) * 9 / 10) << timeout;
     }
-    EXPECT_TRUE(os::ReleaseMutex(mutex.handle) && os::ReleaseMutex(mutex.handle));
-    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_TIMEOUT);
-    EXPECT_TRUE(os::ReleaseMutex(mutex.handle));
-    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_OBJECT_0);
-    EXPECT_FALSE(os::ReleaseMutex(mutex.handle));
+    EXPECT_TRUE(os::ReleaseMutex(mutex) && os::ReleaseMutex(mutex));
+    EXPECT_EQ(WaitOnOtherThread(mutex, 0).first, os::WAIT_TIMEOUT);
+    EXPECT_TRUE(os::ReleaseMutex(mutex));
+    EXPECT_EQ(WaitOnOtherThread(mutex, 0).first, os::WAIT_OBJECT_0);
+    EXPECT_FALSE(os::ReleaseMutex(mutex));
     EXPECT_EQ(os::GetLastError(), os::ERROR_NOT_OWNER);
+    EXPECT_TRUE(os::CloseHandle(mutex));
 }
 
 // A thread that ends owning the mutex abandons it: the next wait owns it, one level.
 TEST(PosixMutex, OwnerEndingWithoutReleaseAbandonsIt) {
-    Mutex mutex(false);
-    std::thread([&] { os::WaitForSingleObject(mutex.handle, 0); }).join();
-    EXPECT_EQ(os::WaitForSingleObject(mutex.handle, os::INFINITE), os::WAIT_ABANDONED);
-    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_TIMEOUT);
-    EXPECT_TRUE(os::ReleaseMutex(mutex.handle) && !os::ReleaseMutex(mutex.handle));
-    EXPECT_EQ(WaitOnOtherThread(mutex.handle, 0).first, os::WAIT_OBJECT_0);
+    const os::HANDLE mutex = os::CreateMutexW(nullptr, os::FALSE, nullptr);
+    std::thread([&] { os::WaitForSingleObject(mutex, 0); }).join();
+    EXPECT_EQ(os::WaitForSingleObject(mutex, os::INFINITE), os::WAIT_ABANDONED);
+    EXPECT_EQ(WaitOnOtherThread(mutex, 0).first, os::WAIT_TIMEOUT);
+    EXPECT_TRUE(os::ReleaseMutex(mutex) && !os::ReleaseMutex(mutex));
+    EXPECT_EQ(WaitOnOtherThread(mutex, 0).first, os::WAIT_OBJECT_0);
+    EXPECT_TRUE(os::CloseHandle(mutex));
 }
 
 }  // namespace

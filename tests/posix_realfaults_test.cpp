@@ -1,16 +1,14 @@
 // Failures that Linux produces for real, without injected faults: a ring file that is /dev/full,
 // a file-size limit that cuts a write short, a second writer of the same file (in this process and
-// in another one); and what CreateFileW does to the file it opens: truncation with 183, a
-// descriptor kept from child processes, write-through. (A file where a folder should be and a
-// missing drive are real faults on every platform: places_test.cpp.)
-#include <fcntl.h>
+// in another one), a handle table that is full. (A file where a folder should be and a missing
+// drive are real faults on every platform: places_test.cpp; what CreateFileW does to the file it
+// opens: posix_crash_test.cpp.)
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <climits>
-#include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/child.h"
 #include "support/support.h"
@@ -52,8 +50,6 @@ TEST(RealFaults, FullDeviceAndFileSizeLimit) {
         unsigned next_error;                    // of the Write behind it (location 18)
     } cases[] = {
         {"record", 0, false, "", "", 10, 18, 2, 112, 0, 112},
-        {"counter", 0, true, "", "", 10, 11, 2, 112, 0, 112},
-        {"header", 0, false, "H", "", 10, 13, 2, 112, 0, 112},
         {"footer", 0, false, "", "F", 0, 15, 2, 112, 0, 6},
         {"counter", 40, true, "", "", 10, 12, 8, 4, 40, 223},
         {"header", 40, false, "H", "", 10, 14, 8, 4, 40, 223},
@@ -113,38 +109,56 @@ TEST(RealFaults, SecondWriterOfAFileIsRefused) {
     EXPECT_EQ(ReadBytes("s_0001.log"), "firstmore");
 }
 
-// The descriptor of this process that refers to path, or -1.
-int DescriptorOf(const std::string& path) {
-    for (int fd = 0; fd < 1024; ++fd) {
-        char target[PATH_MAX];
-        const ssize_t n =
-            readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path) return fd;
-    }
-    return -1;
-}
-
-TEST(RealFaults, CreateFileReplacesAndKeepsTheFileFromChildren) {
+// Running out of handles: with every handle of the fixed table taken, each operation that needs
+// one fails at its place with ERROR_TOO_MANY_OPEN_FILES (4), leaves what was written alone, and
+// works again once handles are freed.
+TEST(Handles, ExhaustedTableFailsCleanlyAndRecovers) {
     TempDir dir;
-    std::ofstream("old.log") << "old contents";
-    for (const char* name : {"new.log", "old.log"}) {
-        os::SetLastError(99);
-        const os::HANDLE file = os::CreateFileW(
-            Wide(name).c_str(), os::GENERIC_READ | os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
-            os::CREATE_ALWAYS, os::FILE_ATTRIBUTE_NORMAL | os::FILE_FLAG_WRITE_THROUGH, nullptr);
-        ASSERT_NE(file, TQ_INVALID_HANDLE);
-        EXPECT_EQ(os::GetLastError(), name[0] == 'o' ? 183u : 0u);
-        EXPECT_EQ(ReadBytes(name), "");  // replaced: starts empty
-        os::DWORD written = 0;
-        ASSERT_TRUE(os::WriteFile(file, "abc", 3, &written, nullptr));
-        EXPECT_EQ(ReadBytes(name), "abc");  // others may read while it is open
-        const std::string path = std::filesystem::canonical(name).string();
-        const int fd = DescriptorOf(path);
-        ASSERT_GE(fd, 0);
-        EXPECT_TRUE((fcntl(fd, F_GETFD) & FD_CLOEXEC) && (fcntl(fd, F_GETFL) & O_DSYNC));
-        EXPECT_TRUE(os::CloseHandle(file));
-        EXPECT_EQ(DescriptorOf(path), -1);
+    // One file in the ring: every switch-on replaces the file that holds the records.
+    TQCLogFile_1 log;
+    const InitData config = Config(1, 688, "h", "", "", "end");
+    Info info = NoError();
+    ASSERT_TRUE(Open(log, config, &info));
+    ASSERT_TRUE(log.Write("one\n", 4, &info));
+
+    std::vector<os::HANDLE> taken;
+    for (os::HANDLE h; (h = os::CreateMutexW(nullptr, os::FALSE, nullptr)) != nullptr;) {
+        taken.push_back(h);
     }
+    EXPECT_EQ(os::GetLastError(), os::ERROR_TOO_MANY_OPEN_FILES);
+    EXPECT_GE(taken.size(), 4000u);
+
+    // What holds its handle goes on; a copy gets no file of its own.
+    EXPECT_TRUE(log.Write("two\n", 4, &info));
+    TQCLogFile_1 copy(log);
+    EXPECT_FALSE(copy.Write("copy\n", 5, &info));
+    EXPECT_EQ(info, (Info{46, 6, 2, 18, 0, 1}));
+    // Switching off gives one handle back; take it, so that the switch-on finds none.
+    info = NoError();
+    EXPECT_TRUE(log.Switch(false, &info));
+    taken.push_back(os::CreateMutexW(nullptr, os::FALSE, nullptr));
+    ASSERT_NE(taken.back(), nullptr);
+    const std::string before = ReadBytes("h_0001.log");
+    ASSERT_EQ(before.substr(0, 8), "one\ntwo\n");
+    EXPECT_FALSE(log.Switch(true, &info));
+    EXPECT_EQ(info, (Info{46, 4, 2, 9, 0, 1}));
+    EXPECT_EQ(ReadBytes("h_0001.log"), before) << "the file to be replaced is left alone";
+    TQCLogFileM_1 guarded;
+    info = NoError();
+    InitData guarded_config = config;
+    EXPECT_FALSE(guarded.Init(&guarded_config, &info));
+    EXPECT_EQ(info, (Info{48, 4, 2, 1, 0, 1}));
+
+    for (os::HANDLE h : taken) EXPECT_TRUE(os::CloseHandle(h));
+    info = NoError();
+    EXPECT_TRUE(log.Switch(false, &info) && log.Switch(true, &info) &&
+                log.Write("three\n", 6, &info));
+    TQCLogFile_1 second_copy(log);
+    EXPECT_TRUE(second_copy.Write("four\n", 5, &info));
+    EXPECT_TRUE(guarded.Init(&guarded_config, &info) && guarded.Exit(&info));
+    EXPECT_TRUE(log.Exit(&info));
+    EXPECT_EQ(ReadBytes("h_0001.log").substr(0, 11), "three\nfour\n");
+    EXPECT_EQ(info, NoError());
 }
 
 }  // namespace
