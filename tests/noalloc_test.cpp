@@ -49,7 +49,7 @@ void ExpectNoAllocation() {
     const std::string record(200, 'r');  // three fit into a file: every third write rotates
     for (int life = 0; life < 2; ++life) {
         const long before = g_allocations;
-        Info info = NoError();
+        Info info{};
         {
             Log log;
             bool ok = Open(log, config, &info);
@@ -61,7 +61,7 @@ void ExpectNoAllocation() {
         EXPECT_EQ(info.uiErrorSet, 0u);
         EXPECT_EQ(life == 0 ? 0 : g_allocations - before, 0) << "allocations";
     }
-    EXPECT_TRUE(Exists("logs/deep/a_0003.log"));
+    EXPECT_TRUE(std::filesystem::exists("logs/deep/a_0003.log"));
 }
 
 TEST(NoAllocation, LogFile) { ExpectNoAllocation<TQCLogFile_1>(); }

@@ -60,7 +60,7 @@ const Call kSecondWriter = [](TQCLogFile_1&, InitData* d, Info* i) {
     return Open(second, *d, i);
 };
 const Call kNoFile = [](TQCLogFile_1& l, InitData*, Info* i) {
-    Info exit = NoError();
+    Info exit{};
     return l.Exit(&exit) && l.Write("r", 1, i);
 };
 
@@ -160,13 +160,13 @@ bool Produces(const Place& p, std::string* why) {
     TempDir dir;
     std::ofstream("blocker") << "a file, not a folder";
     FaultScope faults;
-    Info info = NoError();
+    Info info{};
     bool result = false, free = true;  // free: another thread gets the mutex (if any) at once
     unsigned handle = 0;  // taken before the call, or after it when there was none before
     {
         Probe<C> log;
         InitData data = p.config;
-        Info setup = NoError();
+        Info setup{};
         EXPECT_TRUE((p.setup == kFresh || log.Init(&data, &setup)) &&
                     (p.setup != kOpen || log.Switch(true, &setup)));
         if (p.fault.kind == Fault::kFail) faults.Fail(p.fault.op, 1, p.fault.code);
@@ -185,7 +185,7 @@ bool Produces(const Place& p, std::string* why) {
         }
     }
     // Nothing was made on the missing drive, and the file in the way is untouched.
-    EXPECT_FALSE(Exists("Q:"));
+    EXPECT_FALSE(std::filesystem::exists("Q:"));
     EXPECT_EQ(ReadBytes("blocker"), "a file, not a folder");
     const unsigned value = p.value == kHandle ? handle : p.value;
     const Info want{p.guarded ? kLogM : kLog, p.error, p.type, p.location, value, 1};

@@ -366,7 +366,7 @@ TEST(PowerCut, EveryStateKeepsTheAcknowledgedRecords) {
         scrivlet::Ring ring;
         {
             Recorder recorder;
-            Info info = NoError();
+            Info info{};
             scrivlet::Error error;
             const scrivlet::RingOptions options{"crash/ring", "log", 3,    688,
                                                 "h",          "f",   true, scrivlet::Text::raw};
@@ -444,7 +444,7 @@ Acks KilledWriter(bool guarded, const std::string& folder, int delay_ms) {
         TQCLogFileM_1 m;
         TQCLogFile_1 s;
         TQCLogFile_1& log = guarded ? m : s;
-        Info info = NoError();
+        Info info{};
         if (!Open(log, Config(3, 688, "crash", folder), &info)) return 2;
         for (unsigned n = 1;; ++n) {
             if (!log.Write(Record(n).data(), kRecordSize, &info)) return 3;
@@ -489,7 +489,7 @@ TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
         ASSERT_EQ(CheckRecords(ring, acks, kept), "");
         // A new object writes the ring again: it starts at file 1 and replaces it.
         TQCLogFileM_1 next;
-        Info info = NoError();
+        Info info{};
         const std::string record = Record(1000000);
         ASSERT_TRUE(Open(next, Config(3, 688, "crash", folder), &info) &&
                     next.Write(record.data(), kRecordSize, &info) && next.Exit(&info))

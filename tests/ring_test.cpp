@@ -91,7 +91,7 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
         TQCLogFileM_1 log;
         Ring ring;
         Error error;
-        Info info = NoError();
+        Info info{};
         const RingOptions options{"ring", "s",    c.file_count, kFileSize,
                                   "Head", "Foot", true,         Text::raw};
         ASSERT_TRUE(
@@ -103,7 +103,7 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
         std::atomic<bool> done{false};
         std::thread reader([&] {
             while (!done) {
-                Info read = NoError();
+                Info read{};
                 Change change{};
                 TQ_WCHAR path[260];
                 failures += c.ring ? ring.path().compare(0, 7, kRingPrefix) != 0
@@ -118,7 +118,7 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
             writers.emplace_back([&, t] {
                 for (unsigned n = 0; n < c.per_thread; ++n) {
                     const std::string record = Utf16Bytes(Record(t, n));
-                    Info write = NoError();
+                    Info write{};
                     Error mine;
                     failures += c.ring ? !ring.write(record, mine)
                                        : !log.Write(record.data(),

@@ -84,7 +84,7 @@ std::vector<At> Rows(int fault, bool guarded) {
 InitData Ring() { return Config(2, 688, "s", "dir\\sub", "Head", "Foot", true); }
 
 long Size(const char* path) {
-    return Exists(path) ? static_cast<long>(ReadBytes(path).size()) : -1;
+    return std::filesystem::exists(path) ? static_cast<long>(ReadBytes(path).size()) : -1;
 }
 
 // What the scenario left at its first failure: the record, the state, and the handles (the file
@@ -99,10 +99,10 @@ struct Run {
 // carries on after failures.
 template <class Object>
 Run RunScenario(Object& log) {
-    Run run{NoError(), {0, false, 0, false, 0, 0}, 0, 0};
+    Run run{Info{}, {0, false, 0, false, 0, 0}, 0, 0};
     auto step = [&](auto&& call) {
         const unsigned file = log.FileValue(), mutex = log.MutexValue();
-        Info info = NoError();
+        Info info{};
         const bool ok = call(&info);
         EXPECT_EQ(info.uiErrorSet, ok ? 0u : 1u) << info.uiLocation;
         if (ok || run.first.uiErrorSet != 0) return;
@@ -131,7 +131,7 @@ unsigned CleanCalls(Op op) {
     TempDir dir;
     FaultScope faults;
     Object log;
-    EXPECT_EQ(RunScenario(log).first, NoError());
+    EXPECT_EQ(RunScenario(log).first, Info{});
     return faults.Calls(op);
 }
 
@@ -152,7 +152,7 @@ void CheckFirstFailure(const Run& run, int f, unsigned nth) {
 // After the fault is gone: back to writing, the record read back at the end of a file.
 template <class Object>
 void Recover(Object& log) {
-    Info info = NoError();
+    Info info{};
     auto config = Ring();
     ASSERT_TRUE(!Object::kGuarded || log.Init(&config, &info)) << info.uiLocation;
     ASSERT_TRUE(log.Switch(false, &info) && log.Switch(true, &info) &&

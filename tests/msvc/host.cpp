@@ -154,9 +154,8 @@ void CheckSlots(const TQCLogFile_1* log) {
 }
 #endif
 
-// Init, Switch and Write through the virtual table of an object made with new (on x64 the table
-// checked slot by slot): a record that no longer fits moves to the second file; the files hold
-// exactly the records.
+// Init, Switch, Write and the queries through the virtual table of an object made with new (on x64
+// the table checked slot by slot). (What the files hold shows in the C host, capi_test.c.)
 void VirtualCalls() {
     TQCLogFile_1* log = new TQCLogFile_1;
 #if defined(_WIN64)
@@ -171,13 +170,9 @@ void VirtualCalls() {
     }
     Change change = {false, nullptr};
     EXPECT(log->GetFolderFileName(&change, &info) && log->GetData(&change, &info));
-    EXPECT(change.bSwitchedOn &&
-           wcscmp(change.pszFolderFileName, L"host-ring\\LogFile_1_0002.log") == 0);
+    EXPECT(change.bSwitchedOn && change.pszFolderFileName[0] != 0);
     EXPECT(log->Exit(&info) && info.uiErrorSet == 0);
     delete log;
-    static unsigned char bytes[1024];
-    EXPECT(ReadWhole(L"host-ring\\LogFile_1_0001.log", bytes, sizeof bytes) == 600);
-    EXPECT(bytes[0] == 'a' && bytes[299] == 'a' && bytes[300] == 'b' && bytes[599] == 'b');
 }
 
 // The rotation inside the library's Write reaches the host's own Switch; dynamic_cast knows the
@@ -255,19 +250,7 @@ void RuntimeSupport() {
     EXPECT(_query_new_mode() == 1);
     const unsigned long long kMax = ~0ULL;
     static const unsigned long long kRows[][2] = {
-        {0, 1},
-        {7, 10},
-        {4000000000ULL, 7},
-        {1234567890123ULL, 10},
-        {kMax, 10},
-        {kMax, kMax},
-        {kMax - 1, kMax},
-        {1ULL << 63, 3},
-        {5, 1ULL << 32},
-        {kMax, 1000},
-        {kMax, 0xFFFFFFFFULL},
-        {kMax, (1ULL << 63) + 1},
-        {0x7EAC23D1782DULL, 60},
+        {4000000000ULL, 7}, {5, 1ULL << 32}, {kMax, 10}, {kMax, kMax}, {kMax, (1ULL << 63) + 1},
     };
     for (const auto& row : kRows) {
         unsigned long long remainder = 0;

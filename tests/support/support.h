@@ -72,14 +72,10 @@ inline std::string Utf16Bytes(const std::string& ascii) {
     return out;
 }
 
-// The bytes of a file ("" when it cannot be read), and whether it exists.
+// The bytes of a file ("" when it cannot be read).
 inline std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-inline bool Exists(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(path, ignored);
 }
 
 // A configuration record: zeroed, then the given values (cut to their arrays).
@@ -101,9 +97,6 @@ inline InitData Config(unsigned int file_count, unsigned int file_size,
     Put(data.szFooter, footer);
     return data;
 }
-
-// An empty error record.
-inline Info NoError() { return Info{}; }
 
 // Init with config, then switch on; false at the first refusal, which info holds.
 inline bool Open(TQCLogFile_1& log, InitData config, Info* info) {
@@ -136,7 +129,6 @@ enum class Op {
     kCreateFileW,
     kWriteFile,
     kCloseHandle,
-    kDuplicateHandle,
     kGetFileAttributesW,
     kCreateDirectoryW,
     kCreateMutexW,
@@ -174,32 +166,27 @@ inline Rule Hit(Op op) {
 
 inline const os::Api& Real() { return os::DefaultTable(); }
 
-// Counts the handle that a successful call opened.
-inline os::HANDLE Opened(Op, os::HANDLE h) {
+// Counts the handle that a successful call opened (what another call returns passes through).
+inline os::HANDLE Opened(os::HANDLE h) {
     if (h != nullptr && h != os::InvalidHandleValue()) ++g_live;
     return h;
 }
 template <typename T>
-T Opened(Op op, T result) {
-    if (op == Op::kDuplicateHandle && result) ++g_live;
+T Opened(T result) {
     return result;
 }
 
 // An operation that fails by setting the rule's error and returning `failed`.
-#define SCRIVLET_FAILING(Name, failed, Params, Args)                                \
-    inline auto Wrap##Name Params {                                                 \
-        const Rule rule = Hit(Op::k##Name);                                         \
-        if (rule.kind != Rule::kFail) return Opened(Op::k##Name, Real().Name Args); \
-        Real().SetLastError(rule.error);                                            \
-        return failed;                                                              \
+#define SCRIVLET_FAILING(Name, failed, Params, Args)                   \
+    inline auto Wrap##Name Params {                                    \
+        const Rule rule = Hit(Op::k##Name);                            \
+        if (rule.kind != Rule::kFail) return Opened(Real().Name Args); \
+        Real().SetLastError(rule.error);                               \
+        return failed;                                                 \
     }
 SCRIVLET_FAILING(CreateFileW, os::InvalidHandleValue(),
                  (os::LPCWSTR n, DWORD a, DWORD s, void* sa, DWORD d, DWORD f, os::HANDLE t),
                  (n, a, s, sa, d, f, t))
-SCRIVLET_FAILING(DuplicateHandle, os::FALSE,
-                 (os::HANDLE sp, os::HANDLE h, os::HANDLE tp, os::HANDLE* out, DWORD a, os::BOOL i,
-                  DWORD o),
-                 (sp, h, tp, out, a, i, o))
 SCRIVLET_FAILING(GetFileAttributesW, os::INVALID_FILE_ATTRIBUTES, (os::LPCWSTR n), (n))
 SCRIVLET_FAILING(CreateDirectoryW, os::FALSE, (os::LPCWSTR n, void* sa), (n, sa))
 SCRIVLET_FAILING(CreateMutexW, os::HANDLE{}, (void* sa, os::BOOL o, os::LPCWSTR n), (sa, o, n))
@@ -260,7 +247,7 @@ class FaultScope {
         fault::g_clock_fixed = false;
         using namespace fault;
         os::Table() = {WrapCreateFileW,         WrapWriteFile,          WrapCloseHandle,
-                       WrapDuplicateHandle,     WrapGetFileAttributesW, WrapCreateDirectoryW,
+                       Real().DuplicateHandle,  WrapGetFileAttributesW, WrapCreateDirectoryW,
                        Real().GetLastError,     Real().SetLastError,    WrapCreateMutexW,
                        WrapWaitForSingleObject, WrapReleaseMutex,       FixedFtime,
                        Real()._localtime64_s};
@@ -299,7 +286,7 @@ class FaultScope {
     void ResetCounts() {
         for (auto& calls : fault::g_calls) calls = 0;
     }
-    // Handles opened (files, mutexes, duplicates) minus handles closed during the scope.
+    // Handles opened (files, mutexes) minus handles closed during the scope.
     long LiveHandles() const { return fault::g_live; }
     // Fixes the clock at the given UTC seconds and milliseconds (local time is then whatever the
     // process's time zone makes of it; tests that check the text set TZ to UTC).
