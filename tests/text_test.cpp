@@ -42,11 +42,14 @@ TEST(DateTime, TextFormsAndLocalTime) {
         {kWorkedExample, "04.12.2026 15:17:30.045|2026.12.04 15:17:30.045 "},
         {Pack(2025, 1, 1, 9, 5, 3, 7), "01.01.2025 09:05:03.007|2025.01.01 09:05:03.007 "},
         {Pack(9999, 12, 31, 23, 59, 59, 999), "31.12.9999 23:59:59.999|9999.12.31 23:59:59.999 "},
+        // Every field at its widest (the text does not judge the values), and year 0.
+        {Pack(0, 15, 31, 31, 63, 63, 999), "31.15.0000 31:63:63.999|0000.15.31 31:63:63.999 "},
         // Bits 53-63 are not part of any field.
         {kWorkedExample | 0xFFE0000000000000ULL,
          "04.12.2026 15:17:30.045|2026.12.04 15:17:30.045 "},
         // Too wide for the text: an empty string.
         {Pack(10000, 1, 1, 0, 0, 0, 0), "|"},
+        {Pack(65536 + 2026, 1, 1, 0, 0, 0, 0), "|"},  // 17 bits of year
         {Pack(2026, 1, 1, 0, 0, 0, 1000), "|"},
     };
     for (const auto& c : cases) EXPECT_EQ(Texts(c.first), c.second);
