@@ -4,11 +4,13 @@
 // same durability) with the same threads. Every contender is durable per record: a call returns
 // once its record is on the storage.
 //
-// Targets: one thread through the ring at least 0.97 of the raw loop; eight threads at least 5
-// times one thread through the ring. Each row gives the aggregate records/s, the p50/p99
-// latency of single calls, and for the ring the records per write-through call (group size).
-// A run's time is taken from the first thread's start to the last thread's end. The rates go to
-// a data file for bench/run's chart; the ring's allocations are counted for case 7.
+// Targets, on the working file system: one thread through the ring at least 0.97 of the raw loop;
+// eight threads at least 5 times one thread through the ring. (In RAM a write takes about a
+// microsecond: there is no wait to share, and the rows show the cost of the hand-over.) Each row
+// gives the aggregate records/s, the p50/p99 latency of single calls, and for the ring the records
+// per write-through call (group size). A run's time is taken from the first thread's start to the
+// last thread's end. The rates go to a data file for bench/run's chart; the ring's allocations are
+// counted for case 7.
 #include <pthread.h>
 
 #include <algorithm>
@@ -207,10 +209,10 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
         if (threads == 1) {
             const double ratio = PairedRatio(sides[kRing][0].figures, raw.figures);
             table.Add(Row{name, value, Grouped(raw_rate) + " raw 1 thread", Fixed(ratio, 3),
-                          ">= 0.97", Verdict(ratio >= 0.97)});
+                          durable ? ">= 0.97" : "-", durable ? Verdict(ratio >= 0.97) : "-"});
         } else {
             const double ratio = PairedRatio(sides[kRing][row].figures, sides[kRing][0].figures);
-            const bool target = threads == 8;
+            const bool target = durable && threads == 8;
             table.Add(Row{name, value, Grouped(Median(sides[kRing][0].figures)) + " Ring 1 thread",
                           Fixed(ratio, 2), target ? ">= 5" : "-",
                           target ? Verdict(ratio >= 5) : "-"});

@@ -1,12 +1,13 @@
 # The chart of bench/run's thread rows (case 6): records/s against threads for the ring, the
 # guarded class, spdlog with an fdatasync per record and one thread of raw write-through writes.
 # gnuplot -e "data='...'; out='....png'; where='...'" bench/threads.gp
-set terminal pngcairo size 800,480 font ",11"
+set terminal pngcairo size 800,480 font ",11" noenhanced
 set output out
 set title "512 B records, each durable when its call returns, on ".where
 set xlabel "threads"
 set ylabel "records/s"
 set logscale x 2
+set xrange [1:20]
 set xtics ("1" 1, "2" 2, "4" 4, "8" 8, "16" 16)
 set key left top
 set grid
