@@ -89,19 +89,19 @@ TEST(Folder, WalkResultsParentsFirstAndFailures) {
     EXPECT_EQ(Walk(faults, top + "\\App"), Walked(0, 0, 3, 0));
     EXPECT_EQ(scrivlet::os::GetLastError(), 1234u);
     // The second creation fails: the parent made by the first stays.
-    faults.Fail(Op::kCreateDirectoryW, 2, 5);
+    faults.FailCall(Op::kCreateDirectoryW, 2, 5);
     EXPECT_EQ(Walk(faults, top + "\\B\\C"), Walked(5, 5, 4, 2));
     EXPECT_TRUE(IsDirectory(top + "\\B") && !IsDirectory(top + "\\B\\C"));
     // A query that fails for another reason than absence.
-    faults.Fail(Op::kGetFileAttributesW, 2, 5);
+    faults.FailCall(Op::kGetFileAttributesW, 2, 5);
     EXPECT_EQ(Walk(faults, top + "\\E"), Walked(6, 5, 2, 0));
     // An empty first prefix reported absent is created like any other, never taken for a drive.
-    faults.Fail(Op::kGetFileAttributesW, 1, 2);
+    faults.FailCall(Op::kGetFileAttributesW, 1, 2);
     EXPECT_EQ(Walk(faults, "\\Logs"), Walked(5, 3, 1, 1));
     // 195 characters pass the limit and the walk begins (its first query made to fail here).
     for (const std::string& path :
          {std::string(97, 'a') + "\\" + std::string(97, 'b'), std::string(193, 'a') + "\\\\"}) {
-        faults.Fail(Op::kGetFileAttributesW, 1, 5);
+        faults.FailCall(Op::kGetFileAttributesW, 1, 5);
         EXPECT_EQ(Walk(faults, path), Walked(6, 5, 1, 0)) << path.size();
     }
     // One more is refused before anything is touched, counting trailing backslashes too.

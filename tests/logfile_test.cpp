@@ -231,7 +231,7 @@ TEST_F(LogFile, GuardedInitFailuresLeaveTheirWork) {
     {
         Probe<TQCLogFileM_1> log;
         auto cfg = Config(3, 688, "t"), refused = Config(0, 688);
-        faults.Fail(Op::kCreateMutexW, 1, os::ERROR_NOT_ENOUGH_MEMORY);
+        faults.FailCall(Op::kCreateMutexW, 1, os::ERROR_NOT_ENOUGH_MEMORY);
         EXPECT_FALSE(log.Init(&cfg, &info));
         EXPECT_EQ(std::make_tuple(info.uiLocation, log.Mutex(), log.m_uiFileCount),
                   std::make_tuple(1u, TQ_HANDLE{}, 5u));
@@ -243,7 +243,7 @@ TEST_F(LogFile, GuardedInitFailuresLeaveTheirWork) {
                         return os::WaitForSingleObject(log.Mutex(), 0) == os::WAIT_OBJECT_0 &&
                                os::ReleaseMutex(log.Mutex());
                     }).get());  // released
-        faults.Fail(Op::kReleaseMutex, 1, os::ERROR_GEN_FAILURE);
+        faults.FailCall(Op::kReleaseMutex, 1, os::ERROR_GEN_FAILURE);
         info = Info{};
         EXPECT_FALSE(log.Init(&cfg, &info));
         EXPECT_EQ(std::make_pair(info.uiLocation, log.m_uiFileCount), std::make_pair(2u, 3u));

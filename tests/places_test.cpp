@@ -80,7 +80,7 @@ struct Fault {
     Op op;
     DWORD code;
 };
-Fault Fail(Op op, DWORD error) { return {Fault::kFail, op, error}; }
+Fault Failing(Op op, DWORD error) { return {Fault::kFail, op, error}; }
 Fault Short(DWORD bytes) { return {Fault::kShort, Op::kWriteFile, bytes}; }
 Fault Wait(DWORD outcome) { return {Fault::kWait, Op::kWaitForSingleObject, outcome}; }
 
@@ -114,12 +114,14 @@ std::vector<Place> Places() {
         {false, foot, kFresh, kInit, none, 7, kParameter, 7, 64},
         {false, head, kFresh, kInit, none, 7, kParameter, 8, 64},
         {false, ring, kOpen, kSecondWriter, none, 32, kSystem, 9, 0},
-        {false, ring, kOpen, kOff, Fail(Op::kCloseHandle, kDenied), kDenied, kSystem, 10, kHandle},
-        {false, counter, kReady, kOn, Fail(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 11, 0},
+        {false, ring, kOpen, kOff, Failing(Op::kCloseHandle, kDenied), kDenied, kSystem, 10,
+         kHandle},
+        {false, counter, kReady, kOn, Failing(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 11,
+         0},
         {false, counter, kReady, kOn, Short(10), 4, kRuntime, 12, 10},
-        {false, header, kReady, kOn, Fail(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 13, 0},
+        {false, header, kReady, kOn, Failing(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 13, 0},
         {false, header, kReady, kOn, Short(10), 4, kRuntime, 14, 10},
-        {false, footer, kOpen, kOff, Fail(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 15, 0},
+        {false, footer, kOpen, kOff, Failing(Op::kWriteFile, kDiskFull), kDiskFull, kSystem, 15, 0},
         {false, footer, kOpen, kOff, Short(8), 4, kRuntime, 16, 8},
         {false, ring, kOpen, kTooLarge, none, 6, kParameter, 17, 688},
         {false, ring, kOpen, kNoFile, none, kInvalid, kSystem, 18, 0},
@@ -127,10 +129,11 @@ std::vector<Place> Places() {
         {false, ring, kFresh, kUnterminated, none, 7, kParameter, 20, 196},
         {false, Config(2, 688, "", "Q:\\Logs"), kReady, kOn, none, 16, kParameter, 21, 0},
         {false, Config(2, 688, "", "blocker\\sub"), kReady, kOn, none, 3, kSystem, 22, 0},
-        {true, ring, kFresh, kInit, Fail(Op::kCreateMutexW, kNoMemory), kNoMemory, kSystem, 1, 0},
-        {true, ring, kFresh, kInit, Fail(Op::kReleaseMutex, kNotOwner), kNotOwner, kSystem, 2,
+        {true, ring, kFresh, kInit, Failing(Op::kCreateMutexW, kNoMemory), kNoMemory, kSystem, 1,
+         0},
+        {true, ring, kFresh, kInit, Failing(Op::kReleaseMutex, kNotOwner), kNotOwner, kSystem, 2,
          kHandle},
-        {true, ring, kReady, kExit, Fail(Op::kCloseHandle, kInvalid), kInvalid, kSystem, 7,
+        {true, ring, kReady, kExit, Failing(Op::kCloseHandle, kInvalid), kInvalid, kSystem, 7,
          kHandle},
     };
     // Each guarded call fails at four places in a row: a failed release, then a wait abandoned,
@@ -141,7 +144,7 @@ std::vector<Place> Places() {
         if (call == kCopyName) at = 20;
         const Setup setup = call == kWrite ? kOpen : kReady;
         const bool exit = call == kExit;
-        places.push_back({true, ring, setup, call, Fail(Op::kReleaseMutex, kNotOwner), kNotOwner,
+        places.push_back({true, ring, setup, call, Failing(Op::kReleaseMutex, kNotOwner), kNotOwner,
                           kSystem, at, kHandle});
         places.push_back(
             {true, ring, setup, call, Wait(os::WAIT_ABANDONED), 2, kRuntime, at + 1, 0});
@@ -169,7 +172,7 @@ bool Produces(const Place& p, std::string* why) {
         Info setup{};
         EXPECT_TRUE((p.setup == kFresh || log.Init(&data, &setup)) &&
                     (p.setup != kOpen || log.Switch(true, &setup)));
-        if (p.fault.kind == Fault::kFail) faults.Fail(p.fault.op, 1, p.fault.code);
+        if (p.fault.kind == Fault::kFail) faults.FailCall(p.fault.op, 1, p.fault.code);
         if (p.fault.kind == Fault::kShort) faults.ShortWrite(1, p.fault.code);
         if (p.fault.kind == Fault::kWait) faults.WaitOutcome(1, p.fault.code, kInvalid);
         auto value = [&log] { return log.kGuarded ? log.MutexValue() : log.FileValue(); };

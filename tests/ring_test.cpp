@@ -205,7 +205,8 @@ TEST_F(RingTest, FailedGroupFailsItsCallersOnlyAndRotationRecovers) {
         group.emplace_back([&, t] { EXPECT_FALSE(ring.write(records[t], errors[t - 1])); });
     }
     while (ring.stats().waiting < 3) std::this_thread::yield();
-    faults_.Fail(Op::kWriteFile, 2, os::ERROR_DISK_FULL);  // the group's write, after the held one
+    faults_.FailCall(Op::kWriteFile, 2,
+                     os::ERROR_DISK_FULL);  // the group's write, after the held one
     g_hold = false;
     leader.join();
     for (std::thread& thread : group) thread.join();
@@ -221,7 +222,7 @@ TEST_F(RingTest, FailedGroupFailsItsCallersOnlyAndRotationRecovers) {
     // ring off and on again and goes on in the file after it.
     const std::string big(3000, 'b');
     EXPECT_TRUE(ring.write(big, error)) << error.message();
-    faults_.Fail(Op::kCreateFileW, 1, os::ERROR_ACCESS_DENIED);
+    faults_.FailCall(Op::kCreateFileW, 1, os::ERROR_ACCESS_DENIED);
     Error refused;
     EXPECT_FALSE(ring.write(big, refused));
     EXPECT_EQ(refused.info.uiLocation, 9u);

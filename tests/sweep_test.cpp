@@ -182,7 +182,7 @@ void Sweep(int f) {
                 } else if (fault.op == Op::kWaitForSingleObject) {
                     faults.WaitOutcome(nth, scrivlet::os::WAIT_FAILED, kInjected, persistent);
                 } else {
-                    faults.Fail(fault.op, nth, kInjected, persistent);
+                    faults.FailCall(fault.op, nth, kInjected, persistent);
                 }
                 CheckFirstFailure(RunScenario(log), f, nth);
                 // A named state: never a file while off; no bytes counted without a file.

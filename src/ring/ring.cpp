@@ -59,7 +59,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             // A failed rotation (or switch-on) left the ring on without a file: switch off and
             // on again, as a host of the log file would.
             if (m_hFile == TQ_INVALID_HANDLE && (!Switch(false, &info) || !Switch(true, &info))) {
-                Fail(outcomes, i, group.count, info);
+                FailOutcomes(outcomes, i, group.count, info);
                 break;
             }
             UpdateRoom();
@@ -72,7 +72,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             }
             if (!format::FitsBeforeFooter(m_uiFileBytes, size, m_uiFileSize, m_uiFooterLength)) {
                 if (!Switch(false, &info) || !Switch(true, &info)) {
-                    Fail(outcomes, i, group.count, info);
+                    FailOutcomes(outcomes, i, group.count, info);
                     break;
                 }
                 continue;
@@ -88,7 +88,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             }
             writes_.fetch_add(1, std::memory_order_relaxed);
             if (!TQCLogFile_1::Write(bytes, total, &info)) {
-                Fail(outcomes, i, group.count, info);
+                FailOutcomes(outcomes, i, group.count, info);
                 break;
             }
             bytes_.fetch_add(total, std::memory_order_relaxed);
@@ -135,7 +135,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
     std::uint64_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
 
   private:
-    static void Fail(Info* outcomes, std::size_t from, std::size_t to, const Info& info) {
+    static void FailOutcomes(Info* outcomes, std::size_t from, std::size_t to, const Info& info) {
         for (std::size_t k = from; k < to; ++k) outcomes[k] = info;
     }
 

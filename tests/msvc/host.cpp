@@ -47,12 +47,12 @@ typedef TQCLogFile_1::tagChangeData_1 Change;
 int g_failures = 0;
 
 // Counts and prints a check that failed.
-void Fail(int line, const char* condition) {
+void CountFailure(int line, const char* condition) {
     ++g_failures;
     printf("  line %d: failed: %s\n", line, condition);
 }
 
-#define EXPECT(condition) ((condition) ? (void)0 : Fail(__LINE__, #condition))
+#define EXPECT(condition) ((condition) ? (void)0 : CountFailure(__LINE__, #condition))
 
 // An accepted configuration switched on, or (folder empty) a refused one: Init's result.
 bool Start(TQCLogFile_1& log, unsigned int count, unsigned int size, const wchar_t* folder,

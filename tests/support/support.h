@@ -261,7 +261,7 @@ class FaultScope {
 
     // Call number nth (from 1, counted from now) of op fails with error; with persistent, every
     // call from then on. A failing CloseHandle still closes the handle (so nothing leaks).
-    void Fail(Op op, unsigned nth, DWORD error, bool persistent = false) {
+    void FailCall(Op op, unsigned nth, DWORD error, bool persistent = false) {
         fault::Arm(op, {fault::Rule::kFail, Calls(op) + nth, persistent, error, 0});
     }
     // Write number nth (from 1) writes only bytes bytes of what it was given and reports success.
