@@ -69,6 +69,17 @@ bool SameRecord(const Info& info, const Info& expected) {
     return memcmp(&info, &expected, sizeof info) == 0;
 }
 
+// The bytes of a file (at most size), or -1 when it cannot be opened.
+long ReadWhole(const wchar_t* path, unsigned char* buffer, DWORD size) {
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    DWORD length = 0;
+    const BOOL read = ReadFile(file, buffer, size, &length, nullptr);
+    CloseHandle(file);
+    return read ? static_cast<long>(length) : -1;
+}
+
 // Whether some handle still holds the file open for writing: an open that shares nothing fails.
 bool FileHeld(const wchar_t* path) {
     const HANDLE file =
@@ -186,6 +197,53 @@ void DerivedCastDelete() {
     EXPECT(!FileHeld(L"host-delete\\LogFile_1_0001.log"));
 }
 
+// Two threads write 1000 records each into one TQCLogFileM_1, two records a file, so that their
+// rotations race; every record arrives whole, and no file grows over its size.
+TQCLogFile_1* g_shared = nullptr;
+
+DWORD WINAPI WriteRecords(void* mark) {
+    unsigned char record[300];
+    memset(record, *static_cast<const char*>(mark), sizeof record);
+    Info info = {};
+    for (int i = 0; i < 1000; ++i) g_shared->Write(record, sizeof record, &info);
+    return 0;
+}
+
+void TwoThreads() {
+    g_shared = new TQCLogFileM_1;
+    Info info = {};
+    EXPECT(Start(*g_shared, 1100, 688, L"host-threads", info));
+    static const char kMarks[] = "AB";
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i) {
+        threads[i] =
+            CreateThread(nullptr, 0, WriteRecords, const_cast<char*>(kMarks + i), 0, nullptr);
+    }
+    for (HANDLE thread : threads) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    EXPECT(g_shared->Exit(&info));
+    delete g_shared;
+    static unsigned char bytes[1024], whole[2][300];
+    memset(whole[0], 'A', 300);
+    memset(whole[1], 'B', 300);
+    int counts[2] = {0, 0};
+    bool fits = true;
+    wchar_t path[] = L"host-threads\\LogFile_1_0000.log";
+    for (int n = 1; n <= 1100; ++n) {
+        for (int d = 0, v = n; d < 4; ++d, v /= 10) {
+            path[26 - d] = static_cast<wchar_t>('0' + v % 10);  // the digits of the number
+        }
+        const long length = ReadWhole(path, bytes, sizeof bytes);
+        fits = fits && length <= 688;
+        for (long at = 0; at + 300 <= length; at += 300) {
+            for (int k = 0; k < 2; ++k) counts[k] += memcmp(bytes + at, whole[k], 300) == 0;
+        }
+    }
+    EXPECT(fits && counts[0] == 1000 && counts[1] == 1000);
+}
+
 // The DLL asks for allocation-failure handling in malloc too (new mode 1) at load time; and
 // DivideU64, the 32-bit build's 64-bit division, agrees with the machine's division.
 void RuntimeSupport() {
@@ -214,6 +272,7 @@ const Check kChecks[] = {
     {"objects on the stack, a refused configuration's record", StackObjects},
     {"Init, Switch, Write through the virtual table, in slot order", VirtualCalls},
     {"derived Switch reached by the rotation in Write, dynamic_cast, delete", DerivedCastDelete},
+    {"TQCLogFileM_1 from two threads", TwoThreads},
     {"new mode, 64-bit division of the 32-bit build", RuntimeSupport},
 };
 
