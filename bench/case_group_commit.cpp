@@ -11,17 +11,12 @@
 // per write-through call (group size). A run's time is taken from the first thread's start to the
 // last thread's end. The rates go to a data file for bench/run's chart; the ring's allocations are
 // counted for case 7.
-#include <pthread.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "alloc_count.h"
 #include "cases.h"
 #include "files.h"
 #include "runs.h"
@@ -38,48 +33,6 @@ const std::size_t kRows = sizeof kThreadCounts / sizeof kThreadCounts[0];
 
 enum Contender { kRing, kGuarded, kSpdlog, kContenders };
 const char* const kNames[kContenders] = {"Ring", "TQCLogFileM_1", "spdlog+fdatasync"};
-
-// count calls of put shared by threads threads, each call timed. Returns the aggregate rate;
-// adds to allocations what the process allocated while the threads were putting.
-double RunThreads(unsigned int threads, unsigned int count, Latencies& latencies,
-                  std::uint64_t& allocations, const std::function<void()>& put) {
-    std::vector<Latencies> each(threads);
-    std::atomic<std::uint64_t> first_start{~std::uint64_t{0}}, last_end{0};
-    pthread_barrier_t start_gate, end_gate;
-    pthread_barrier_init(&start_gate, nullptr, threads + 1);
-    pthread_barrier_init(&end_gate, nullptr, threads + 1);
-    std::vector<std::thread> workers;
-    for (unsigned int t = 0; t < threads; ++t) {
-        const unsigned int share = count / threads + (t < count % threads ? 1 : 0);
-        each[t].Reserve(share);
-        workers.emplace_back([&, t, share]() {
-            pthread_barrier_wait(&start_gate);
-            std::uint64_t before = NowNs();
-            std::uint64_t seen = first_start.load();
-            while (before < seen && !first_start.compare_exchange_weak(seen, before)) {
-            }
-            for (unsigned int i = 0; i < share; ++i) {
-                put();
-                const std::uint64_t after = NowNs();
-                each[t].Add(after - before);
-                before = after;
-            }
-            seen = last_end.load();
-            while (before > seen && !last_end.compare_exchange_weak(seen, before)) {
-            }
-            pthread_barrier_wait(&end_gate);
-        });
-    }
-    const std::uint64_t allocations_before = AllocationCount();
-    pthread_barrier_wait(&start_gate);
-    pthread_barrier_wait(&end_gate);
-    allocations += AllocationCount() - allocations_before;
-    for (std::thread& worker : workers) worker.join();
-    pthread_barrier_destroy(&start_gate);
-    pthread_barrier_destroy(&end_gate);
-    for (const Latencies& l : each) latencies.Append(l);
-    return count / (static_cast<double>(last_end - first_start) / 1e9);
-}
 
 struct RingRun {
     double rate;
@@ -109,19 +62,6 @@ RingRun RunRing(const std::string& folder, const std::vector<char>& record, unsi
     const RingStats stats = ring.stats();
     if (!ring.close(error)) Die("Ring::close", error.info);
     return RingRun{rate, static_cast<double>(stats.records) / static_cast<double>(stats.writes)};
-}
-
-double RunGuarded(const std::string& folder, const std::vector<char>& record, unsigned int count,
-                  unsigned int threads, Latencies& latencies) {
-    Prepare(folder);
-    LibM log;
-    log.Start(folder, kFileSize, kFileCount);
-    const unsigned int size = static_cast<unsigned int>(record.size());
-    std::uint64_t allocations = 0;
-    const double rate = RunThreads(threads, count, latencies, allocations,
-                                   [&log, &record, size] { log.Put(record.data(), size); });
-    log.Stop();
-    return rate;
 }
 
 #if defined(SCRIVLET_BENCH_SPDLOG)
@@ -182,10 +122,12 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
                         ring_writes += count;
                         break;
                     }
-                    case kGuarded:
-                        side.figures.push_back(
-                            RunGuarded(folder, record, count, threads, side.latencies));
+                    case kGuarded: {
+                        std::uint64_t allocations = 0;  // case 4 counts the guarded class's
+                        side.figures.push_back(RunGuarded(folder, record, count, threads,
+                                                          side.latencies, allocations));
                         break;
+                    }
 #if defined(SCRIVLET_BENCH_SPDLOG)
                     default:
                         side.figures.push_back(

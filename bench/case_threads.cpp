@@ -1,15 +1,11 @@
 // Case 4: the guarded class, TQCLogFileM_1, with 1, 2, 4 and 8 threads sharing one object
 // against one thread of raw writes, on one file system. Each row gives the aggregate records/s
 // and the p99 latency of single Writes; the target: at least 0.95 of the raw rate. The Writes'
-// allocations are counted for case 6.
-#include <pthread.h>
-
+// allocations are counted for case 7.
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "alloc_count.h"
 #include "cases.h"
 #include "files.h"
 #include "runs.h"
@@ -19,48 +15,6 @@ namespace {
 
 // The numbers of threads that share the guarded object, one row each.
 const unsigned int kThreadCounts[] = {1, 2, 4, 8};
-
-// One run of the guarded class with threads threads sharing one object, count records in all.
-// Gives the aggregate rate; adds every Write's latency; counts the allocations of the Writes.
-double RunThreads(const std::string& folder, const std::vector<char>& record, unsigned int count,
-                  unsigned int threads, Latencies& latencies, std::uint64_t& allocations) {
-    Prepare(folder);
-    LibM log;
-    log.Start(folder, kFileSize, kFileCount);
-    std::vector<Latencies> each(threads);
-    const unsigned int size = static_cast<unsigned int>(record.size());
-    pthread_barrier_t start_gate, end_gate;
-    pthread_barrier_init(&start_gate, nullptr, threads + 1);
-    pthread_barrier_init(&end_gate, nullptr, threads + 1);
-    std::vector<std::thread> workers;
-    for (unsigned int t = 0; t < threads; ++t) {
-        const unsigned int share = count / threads + (t < count % threads ? 1 : 0);
-        each[t].Reserve(share);
-        workers.emplace_back([&, t, share]() {
-            pthread_barrier_wait(&start_gate);
-            std::uint64_t before = NowNs();
-            for (unsigned int i = 0; i < share; ++i) {
-                log.Put(record.data(), size);
-                const std::uint64_t after = NowNs();
-                each[t].Add(after - before);
-                before = after;
-            }
-            pthread_barrier_wait(&end_gate);
-        });
-    }
-    pthread_barrier_wait(&start_gate);
-    const std::uint64_t allocations_before = AllocationCount();
-    const std::uint64_t start = NowNs();
-    pthread_barrier_wait(&end_gate);
-    const std::uint64_t end = NowNs();
-    allocations += AllocationCount() - allocations_before;
-    for (std::thread& worker : workers) worker.join();
-    pthread_barrier_destroy(&start_gate);
-    pthread_barrier_destroy(&end_gate);
-    log.Stop();
-    for (const Latencies& l : each) latencies.Append(l);
-    return count / (static_cast<double>(end - start) / 1e9);
-}
 
 }  // namespace
 
@@ -79,7 +33,7 @@ void ThreadCase(const Settings& settings, const std::string& root, bool durable,
         if (raw_first) RunRaw(raw_folder, shape, record, count, raw);
         for (int k = 0; k < 4; ++k) {
             const int i = raw_first ? k : 3 - k;
-            guarded[i].figures.push_back(RunThreads(lib_folder, record, count, kThreadCounts[i],
+            guarded[i].figures.push_back(RunGuarded(lib_folder, record, count, kThreadCounts[i],
                                                     guarded[i].latencies, guarded_allocations));
             guarded_writes += count;
         }

@@ -1,10 +1,16 @@
 // The runs that several cases share: records and folders, one timed run through the library and
-// through the raw ring, the alternation of the two, and the table's latency row and verdicts.
+// through the raw ring, the alternation of the two, runs of many threads, and the table's latency
+// row and verdicts.
 #include "runs.h"
 
+#include <pthread.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
+#include "alloc_count.h"
 #include "files.h"
 
 namespace scrivlet::bench {
@@ -116,5 +122,57 @@ Shape LibraryShape(const std::string& folder, unsigned int file_size, unsigned i
 }
 
 std::string Verdict(bool met) { return met ? "met" : "MISSED"; }
+
+double RunThreads(unsigned int threads, unsigned int count, Latencies& latencies,
+                  std::uint64_t& allocations, const std::function<void()>& put) {
+    std::vector<Latencies> each(threads);
+    std::atomic<std::uint64_t> first_start{~std::uint64_t{0}}, last_end{0};
+    pthread_barrier_t start_gate, end_gate;
+    pthread_barrier_init(&start_gate, nullptr, threads + 1);
+    pthread_barrier_init(&end_gate, nullptr, threads + 1);
+    std::vector<std::thread> workers;
+    for (unsigned int t = 0; t < threads; ++t) {
+        const unsigned int share = count / threads + (t < count % threads ? 1 : 0);
+        each[t].Reserve(share);
+        workers.emplace_back([&, t, share]() {
+            pthread_barrier_wait(&start_gate);
+            std::uint64_t before = NowNs();
+            std::uint64_t seen = first_start.load();
+            while (before < seen && !first_start.compare_exchange_weak(seen, before)) {
+            }
+            for (unsigned int i = 0; i < share; ++i) {
+                put();
+                const std::uint64_t after = NowNs();
+                each[t].Add(after - before);
+                before = after;
+            }
+            seen = last_end.load();
+            while (before > seen && !last_end.compare_exchange_weak(seen, before)) {
+            }
+            pthread_barrier_wait(&end_gate);
+        });
+    }
+    const std::uint64_t allocations_before = AllocationCount();
+    pthread_barrier_wait(&start_gate);
+    pthread_barrier_wait(&end_gate);
+    allocations += AllocationCount() - allocations_before;
+    for (std::thread& worker : workers) worker.join();
+    pthread_barrier_destroy(&start_gate);
+    pthread_barrier_destroy(&end_gate);
+    for (const Latencies& l : each) latencies.Append(l);
+    return count / (static_cast<double>(last_end - first_start) / 1e9);
+}
+
+double RunGuarded(const std::string& folder, const std::vector<char>& record, unsigned int count,
+                  unsigned int threads, Latencies& latencies, std::uint64_t& allocations) {
+    Prepare(folder);
+    LibM log;
+    log.Start(folder, kFileSize, kFileCount);
+    const unsigned int size = static_cast<unsigned int>(record.size());
+    const double rate = RunThreads(threads, count, latencies, allocations,
+                                   [&log, &record, size] { log.Put(record.data(), size); });
+    log.Stop();
+    return rate;
+}
 
 }  // namespace scrivlet::bench

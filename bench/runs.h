@@ -5,6 +5,7 @@
 #define SCRIVLET_BENCH_RUNS_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,17 @@ Row LatencyRow(const std::string& name, Side& lib, Side& raw, int decimals);
 
 // The shape of the library's ring for the raw side to copy.
 Shape LibraryShape(const std::string& folder, unsigned int file_size, unsigned int file_count);
+
+// count calls of put shared by threads threads, each call timed, from the first thread's start
+// to the last thread's end. Returns the aggregate rate; adds every call's latency to latencies and
+// to allocations what the process allocated while the threads were putting.
+double RunThreads(unsigned int threads, unsigned int count, Latencies& latencies,
+                  std::uint64_t& allocations, const std::function<void()>& put);
+
+// One run of the guarded class with threads threads sharing one object, count records in all,
+// through RunThreads.
+double RunGuarded(const std::string& folder, const std::vector<char>& record, unsigned int count,
+                  unsigned int threads, Latencies& latencies, std::uint64_t& allocations);
 
 // "met" or "MISSED".
 std::string Verdict(bool met);
