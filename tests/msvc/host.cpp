@@ -213,16 +213,11 @@ void TwoThreads() {
     g_shared = new TQCLogFileM_1;
     Info info = {};
     EXPECT(Start(*g_shared, 1100, 688, L"host-threads", info));
-    static const char kMarks[] = "AB";
-    HANDLE threads[2];
-    for (int i = 0; i < 2; ++i) {
-        threads[i] =
-            CreateThread(nullptr, 0, WriteRecords, const_cast<char*>(kMarks + i), 0, nullptr);
-    }
-    for (HANDLE thread : threads) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    }
+    static char marks[] = "AB";
+    HANDLE threads[] = {CreateThread(nullptr, 0, WriteRecords, marks, 0, nullptr),
+                        CreateThread(nullptr, 0, WriteRecords, marks + 1, 0, nullptr)};
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    EXPECT(CloseHandle(threads[0]) && CloseHandle(threads[1]));
     EXPECT(g_shared->Exit(&info));
     delete g_shared;
     static unsigned char bytes[1024], whole[2][300];
@@ -230,11 +225,9 @@ void TwoThreads() {
     memset(whole[1], 'B', 300);
     int counts[2] = {0, 0};
     bool fits = true;
-    wchar_t path[] = L"host-threads\\LogFile_1_0000.log";
     for (int n = 1; n <= 1100; ++n) {
-        for (int d = 0, v = n; d < 4; ++d, v /= 10) {
-            path[26 - d] = static_cast<wchar_t>('0' + v % 10);  // the digits of the number
-        }
+        wchar_t path[40];
+        _snwprintf(path, 40, L"host-threads\\LogFile_1_%04d.log", n);
         const long length = ReadWhole(path, bytes, sizeof bytes);
         fits = fits && length <= 688;
         for (long at = 0; at + 300 <= length; at += 300) {
