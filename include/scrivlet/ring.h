@@ -57,6 +57,9 @@ struct RingOptions {
     Text text = Text::utf16;
     bool split = false;  // a record longer than a file holds is written as several records that
                          // each fit (on UTF-16 character boundaries), instead of being refused
+    bool resume = true;  // open() continues the ring already in the folder (see open()); false
+                         // starts at file 1 with counter 1, replacing file 1, as the log file
+                         // classes do
     std::size_t group_bytes = 0;  // the most bytes a group holds (0: 1 MiB), at least the largest
                                   // record; a host that hands in large batches at once (a pipe)
                                   // writes them in fewer calls with more
