@@ -7,7 +7,9 @@ namespace os {
 namespace {
 
 constexpr Api kDefaults = {
-    native::CreateFileW,         native::WriteFile,          native::CloseHandle,
+    native::CreateFileW,         native::WriteFile,          native::ReadFile,
+    native::SetFilePointerEx,    native::SetEndOfFile,       native::GetFileSizeEx,
+    native::GetFileTime,         native::FlushFileBuffers,   native::CloseHandle,
     native::DuplicateHandle,     native::GetFileAttributesW, native::CreateDirectoryW,
     native::GetLastError,        native::SetLastError,       native::CreateMutexW,
     native::WaitForSingleObject, native::ReleaseMutex,       native::_ftime64_s,
