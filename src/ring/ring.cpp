@@ -17,6 +17,7 @@
 #include "places.h"
 #include "ring/group_commit.h"
 #include "ring/text.h"
+#include "scrivlet/reading/utf.h"
 
 namespace scrivlet {
 namespace {
@@ -110,18 +111,14 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         if (path_number_ == m_uiFileNumber) return;
         std::lock_guard<std::mutex> lock(path_mutex_);
         path_.clear();
-        for (std::size_t i = 0; m_szFolderFileName[i] != 0; ++i) {
-            std::uint32_t c = m_szFolderFileName[i];
-            const std::uint32_t low = m_szFolderFileName[i + 1];
-            if (c >= 0xD800 && c <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
+        std::size_t length = 0;
+        while (m_szFolderFileName[length] != 0) ++length;
+        reading::AppendUtf8(
+            std::u16string_view(reinterpret_cast<const char16_t*>(m_szFolderFileName), length),
+            path_);
 #if !defined(_WIN32)
-            if (c == '\\') c = '/';  // as the file system names it
+        std::replace(path_.begin(), path_.end(), '\\', '/');  // as the file system names it
 #endif
-            AppendUtf8(c, path_);
-        }
         path_number_ = m_uiFileNumber;
     }
 
@@ -137,24 +134,6 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
   private:
     static void FailOutcomes(Info* outcomes, std::size_t from, std::size_t to, const Info& info) {
         for (std::size_t k = from; k < to; ++k) outcomes[k] = info;
-    }
-
-    static void AppendUtf8(std::uint32_t c, std::string& out) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
     }
 
     std::atomic<std::size_t> room_{0};

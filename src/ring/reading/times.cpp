@@ -1,9 +1,9 @@
 // Stamps and command-line times (see times.h).
-#include "times.h"
+#include "scrivlet/reading/times.h"
 
 #include "scrivlet/format.h"
 
-namespace scrivlet::tool {
+namespace scrivlet::reading {
 namespace {
 
 constexpr std::string_view kStampForm = SCRIVLET_STAMP_FORM;
@@ -167,4 +167,4 @@ std::string MomentText(const Moment& moment) {
     return text;
 }
 
-}  // namespace scrivlet::tool
+}  // namespace scrivlet::reading
