@@ -107,7 +107,8 @@ NewestFile FindNewest(unsigned int count,
     return newest;
 }
 
-bool EndCleanly(os::HANDLE file, const NewestFile& newest, Encoding encoding, std::uint64_t& size) {
+bool EndCleanly(os::HANDLE file, const NewestFile& newest, Encoding encoding, std::uint64_t limit,
+                std::uint64_t& size) {
     size = newest.size;
     std::uint64_t keep = size;
     std::string ending;
@@ -147,7 +148,7 @@ bool EndCleanly(os::HANDLE file, const NewestFile& newest, Encoding encoding, st
     }
     std::int64_t end = 0;
     if (!os::SetFilePointerEx(file, 0, &end, os::FILE_END)) return false;
-    if (!ending.empty()) {
+    if (!ending.empty() && static_cast<std::uint64_t>(end) + ending.size() <= limit) {
         if (!Append(file, ending.data(), static_cast<os::DWORD>(ending.size()))) return false;
         end += static_cast<std::int64_t>(ending.size());
     }

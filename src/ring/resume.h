@@ -43,8 +43,10 @@ NewestFile FindNewest(unsigned int count,
                       const std::function<const TQ_WCHAR*(unsigned int)>& path_of);
 
 // Makes the file open as file end cleanly as encoding says (see above) and leaves its file
-// pointer at its end. Returns the file's size then, or false with the platform's last error.
-bool EndCleanly(os::HANDLE file, const NewestFile& newest, Encoding encoding, std::uint64_t& size);
+// pointer at its end; a line end that would take the file past limit bytes is left out. Returns
+// the file's size then, or false with the platform's last error.
+bool EndCleanly(os::HANDLE file, const NewestFile& newest, Encoding encoding, std::uint64_t limit,
+                std::uint64_t& size);
 
 }  // namespace detail
 }  // namespace scrivlet

@@ -135,7 +135,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             return false;
         }
         std::uint64_t size = 0;
-        if (!detail::EndCleanly(file, newest, encoding, size)) {
+        if (!detail::EndCleanly(file, newest, encoding, m_uiFileSize, size)) {
             StoreRingFailureCode(info, kRingContinueFailed, os::GetLastError());
             os::CloseHandle(file);
             return false;
@@ -149,7 +149,10 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         const std::uint64_t lines = counter_length + m_uiHeaderLength + m_uiFooterLength;
         if (size + format::kBytesPerChar * lines >= m_uiFileSize) {
             m_uiCounter = format::NextCounter(counter);
-            if (newest.footer) ShutDown();
+            // The footer where the last run left none and it still fits.
+            if (newest.footer || size + format::kBytesPerChar * m_uiFooterLength > m_uiFileSize) {
+                ShutDown();
+            }
             return Switch(false, &info) && Switch(true, &info);
         }
         m_uiCounter = counter;
