@@ -30,6 +30,8 @@ const PlaceWords kPlaces[] = {
     SCRIVLET_LOGFILE_PLACES(SCRIVLET_LOGFILE_WORDS) SCRIVLET_GUARDED_PLACES(SCRIVLET_GUARDED_WORDS){
         kModuleRing, kRingNotOpen, "using the ring", "the ring is not open", nullptr, 0},
     {kModuleRing, kRingAlreadyOpen, "opening the ring", "the ring is already open", nullptr, 0},
+    {kModuleRing, kRingContinueFailed, "continuing the newest file",
+     "its end could not be read, cut or ended", nullptr, 0},
 };
 
 #undef SCRIVLET_LOGFILE_WORDS
