@@ -242,6 +242,11 @@ class Printer {
             const std::uint64_t to = std::min<std::uint64_t>(layout.records_end, at + 65536);
             const std::string bytes = file.Read(at, to);
             if (bytes.empty()) break;
+            // Read before the check: bytes that follow a record the writer dropped are not taken.
+            if (Dropped(file, cursor)) {
+                at = cursor.consumed;
+                continue;
+            }
             records_.clear();
             reader_.Feed(bytes, cursor.number, at, records_);
             Print(records_, &file, &cursor);
@@ -255,18 +260,11 @@ class Printer {
     // taken while the record was unfinished are not what the file holds there now (a writer that
     // continued the file cut them off before its run mark). They are forgotten and read again.
     void Recheck(Cursor& cursor) {
-        std::uint64_t begin = 0;
-        if (!reader_.PendingBegin(cursor.number, begin) ||
-            begin + reader_.PendingBytes().size() != cursor.consumed) {
-            return;
-        }
         FileReader file;
         std::string problem;
         const FileState now = StatFile(cursor.path);
-        if (!file.Open(cursor.path, now, problem) || now.inode != cursor.state.inode) return;
-        if (file.Read(begin, cursor.consumed) != reader_.PendingBytes()) {
-            reader_.Drop();
-            cursor.consumed = begin;
+        if (file.Open(cursor.path, now, problem) && now.inode == cursor.state.inode) {
+            Dropped(file, cursor);
         }
     }
 
@@ -313,6 +311,20 @@ class Printer {
     bool had_problems() const { return !reported_.empty(); }
 
   private:
+    // Whether the record begun in the file is gone from it (see Recheck): then it is forgotten
+    // and the cursor stands where it began.
+    bool Dropped(const FileReader& file, Cursor& cursor) {
+        std::uint64_t begin = 0;
+        if (!reader_.PendingBegin(cursor.number, begin) ||
+            begin + reader_.PendingBytes().size() != cursor.consumed ||
+            file.Read(begin, cursor.consumed) == reader_.PendingBytes()) {
+            return false;
+        }
+        reader_.Drop();
+        cursor.consumed = begin;
+        return true;
+    }
+
     void Remember(Cursor& cursor, const FileLayout& layout, const FileReader& file) {
         FileInfo& info = infos_[cursor.number];
         info.has_counter = layout.counter.present;
@@ -494,8 +506,10 @@ int Follow(const CatOptions& options, Printer& printer, Output& output, CursorFi
         const unsigned int next = next_number(cursor.number);
         if (next != cursor.number) {
             const FileState after = StatFile(next_path);
+            // An empty next file may be a rotation that a kill cut short: the writer that
+            // continues the ring goes on in the current file then.
             const bool rewritten =
-                after.readable() &&
+                after.readable() && after.size > 0 &&
                 (!next_before.readable() || after.inode != next_before.inode ||
                  after.mtime != next_before.mtime || after.size != next_before.size);
             if (next_already_newer || rewritten) {
@@ -674,6 +688,11 @@ int RunCat(const CatOptions& options) {
     Printer printer(options, range, output, cursor_file);
     std::vector<RingFile> files = found;
     OrderRingFiles(files);
+    // Empty files come last and hold nothing; following goes on from the newest file with
+    // something in it (an empty one may be a rotation that a kill cut short).
+    while (files.size() > 1 && files.back().state.size == 0 && files.front().state.size > 0) {
+        files.pop_back();
+    }
     if (files.empty() && found.empty() && !options.follow) {
         std::cerr << "scrivlet cat: " << DescribeAbsence(place) << "\n";
         return kExitFailure;

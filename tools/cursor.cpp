@@ -57,13 +57,25 @@ std::string Folder(const std::string& path) {
 
 std::string Errno(const char* doing) { return std::string(doing) + ": " + std::strerror(errno); }
 
+// The folder as the file system resolves it, as far as it exists (a follower may start before
+// the writer has created it), the rest as given.
+std::string Resolved(const std::string& folder) {
+    char* resolved = realpath(folder.c_str(), nullptr);
+    if (resolved != nullptr) {
+        const std::string path = resolved;
+        std::free(resolved);
+        return path;
+    }
+    const std::size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos) return Resolved(".") + "/" + folder;
+    if (slash == 0) return folder;
+    return Resolved(folder.substr(0, slash)) + folder.substr(slash);
+}
+
 }  // namespace
 
 std::uint32_t RingIdentity(const RingPlace& place) {
-    char* resolved = realpath(place.directory.c_str(), nullptr);
-    const std::string folder = resolved != nullptr ? resolved : place.directory;
-    std::free(resolved);
-    return static_cast<std::uint32_t>(Fnv1a(folder + "/" + place.name) >> 32);
+    return static_cast<std::uint32_t>(Fnv1a(Resolved(place.directory) + "/" + place.name) >> 32);
 }
 
 std::uint64_t HeadHash(std::string_view head) { return Fnv1a(head); }

@@ -73,7 +73,14 @@ FileReport Check(const RingFile& file, bool continued, const VerifyOptions& opti
                                   " bytes");
     }
     if (ring.counter && !layout.counter.present) report.problems.push_back("no counter line");
-    if (options.ring.header_given && !ring.header.empty() && !layout.header.present) {
+    report.restarts =
+        FindRunMarks(file, options.ring.Hints(), options.raw ? Encoding::kRaw : Encoding::kUtf16);
+    // A run cut off between the counter line and the header line of its new file: the restart
+    // that continues the file writes both, right behind.
+    const bool header_behind =
+        !report.restarts.empty() && report.restarts[0].begin == layout.records_begin;
+    if (options.ring.header_given && !ring.header.empty() && !layout.header.present &&
+        !header_behind) {
         report.problems.push_back("no header line");
     }
     if (options.ring.footer_given && !ring.footer.empty()) {
@@ -84,8 +91,6 @@ FileReport Check(const RingFile& file, bool continued, const VerifyOptions& opti
     if (report.closed == 0) {
         report.problems.push_back("not closed in an orderly way (no footer line)");
     }
-    report.restarts =
-        FindRunMarks(file, options.ring.Hints(), options.raw ? Encoding::kRaw : Encoding::kUtf16);
     report.torn = layout.torn_line ||
                   (!layout.footer.present && !continued && !RecordsEndInLine(file, options.raw)) ||
                   (!options.raw && (layout.records_end - layout.records_begin) % 2 != 0);
@@ -102,9 +107,13 @@ std::vector<Gap> FindGaps(const std::vector<RingFile>& files) {
         const FileLayout& before = files[i - 1].layout;
         const FileLayout& after = files[i].layout;
         if (!before.counter.present || !after.counter.present) continue;
-        const bool afresh = after.counter_value == format::NextCounter(format::kCounterMax) &&
-                            before.counter_value != format::kCounterMax;
-        if (format::NextCounter(before.counter_value) == after.counter_value && !afresh) continue;
+        if (format::NextCounter(before.counter_value) == after.counter_value &&
+            (after.counter_value != 1 || before.counter_value == format::kCounterMax)) {
+            continue;
+        }
+        // A writer that started afresh counts from 1 again; its first files may be replaced.
+        const bool afresh = after.counter_value <= before.counter_value &&
+                            before.counter_value - after.counter_value < 0x80000000u;
         Gap gap;
         gap.from = before.counter_value;
         gap.to = after.counter_value;
@@ -116,16 +125,22 @@ std::vector<Gap> FindGaps(const std::vector<RingFile>& files) {
                        format::NextCounter(files[last].layout.counter_value)) {
                 ++last;
             }
-            gap.text = "the counter starts again at " + std::to_string(gap.to) + " after " +
-                       std::to_string(gap.from) + ", in file " + NumberText(files[i].number) +
-                       " after file " + NumberText(files[i - 1].number) +
-                       ": a writer started afresh, so " +
-                       (last + 1 == files.size()
-                            ? "file " + NumberText(files[last].number) + " is the newest"
-                            : "files " + NumberText(files[i].number) + " to " +
-                                  NumberText(files[last].number) + " came after file " +
-                                  NumberText(files[i - 1].number)) +
-                       " and the files it replaced are gone";
+            const std::string newer = last == i ? "file " + NumberText(files[i].number)
+                                                : "files " + NumberText(files[i].number) + " to " +
+                                                      NumberText(files[last].number);
+            gap.text =
+                "the counter starts again at " + std::to_string(gap.to) + " after " +
+                std::to_string(gap.from) + ", in file " + NumberText(files[i].number) +
+                " after file " + NumberText(files[i - 1].number) + ": a writer started afresh" +
+                (gap.to != 1
+                     ? " (its files before counter " + std::to_string(gap.to) + " replaced since)"
+                     : "") +
+                ", so " +
+                (last + 1 == files.size()
+                     ? "file " + NumberText(files[last].number) + " is the newest"
+                     : newer + (last == i ? " came" : " come") + " after file " +
+                           NumberText(files[i - 1].number)) +
+                " and the files it replaced are gone";
         } else {
             const std::uint32_t missing =
                 after.counter_value > before.counter_value
@@ -168,9 +183,9 @@ void PrintText(const VerifyOptions& options, const std::vector<FileReport>& repo
             }
             std::cout << "    continued after " << report.restarts.size()
                       << " restart(s) of its writer, at " << when
-                      << (report.restarts.size() > 3 ? ", ..." : "") << " (" << clean
-                      << " after a clean close, " << report.restarts.size() - clean
-                      << " after a crash or a kill)\n";
+                      << (report.restarts.size() > 3 ? ", ..." : "");
+            if (clean > 0) std::cout << " (" << clean << " after a clean close)";
+            std::cout << "\n";
         }
         for (const std::string& problem : report.problems) {
             std::cout << "    problem: " << problem << "\n";
