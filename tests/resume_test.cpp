@@ -169,7 +169,7 @@ TEST(Resume, OnlyTheRingsOwnFilesCountAndASecondWriterIsRefused) {
     // counter, whatever their modification times say.
     TempDir torn;
     const std::string y(300, 'y');
-    Write(Options(2, 688, Text::raw), {y, y, "z"});
+    Write(Options(2, 688, Text::raw), {y, y, y, "z"});
     std::ofstream("r/LogFile_1_0003.log", std::ios::binary) << Utf16Bytes("2026.12.0");
     const auto now = fs::file_time_type::clock::now();
     fs::last_write_time("r/LogFile_1_0001.log", now - std::chrono::seconds(20));
@@ -177,7 +177,7 @@ TEST(Resume, OnlyTheRingsOwnFilesCountAndASecondWriterIsRefused) {
     const std::string two = File(2);
     Write(Options(3, 688, Text::raw), {"b"});
     EXPECT_EQ(Shown(File(1)),
-              "S 3 1 1\r\nS H 1 2\r\n[z]S F 1 3\r\nS 3 1 1\r\nS H 1 2\r\n[b]S F 1 3\r\n");
+              "S 3 1 1\r\nS H 1 2\r\n[" + y + "z]S F 1 3\r\nS 3 1 1\r\nS H 1 2\r\n[b]S F 1 3\r\n");
     EXPECT_EQ(File(2), two);
     EXPECT_EQ(File(3), Utf16Bytes("2026.12.0"));
 
