@@ -3,6 +3,8 @@
 // are not the ring's), the bytes of every file afterwards, and the refusals.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
 #include <functional>
 #include <regex>
 
@@ -110,10 +112,10 @@ TEST(Resume, EveryStateIsContinuedWithoutReplacingAnything) {
          [&] { Killed(Options(2, 4096), {abc}, std::string("A\r\0\n\0B", 6)); },
          Text::utf16,
          {mark + "abc\r\n" + mark + more}},
-        {"the first record cut short leaves the opening lines",
+        {"a file without a whole record starts again from its top",
          [&] { Killed(Options(2, 4096), {}, Utf16Bytes("de")); },
          Text::utf16,
-         {mark + mark + more}},
+         {mark + more}},
         {"an unfinished tail longer than any torn record is ended, not dropped",
          [&] { Killed(Options(2, 1 << 20), {std::string(70000, 'x')}, ""); },
          Text::utf16,
@@ -162,6 +164,22 @@ TEST(Resume, OnlyTheRingsOwnFilesCountAndASecondWriterIsRefused) {
     EXPECT_EQ(File(4), ReadBytes("o/LogFile_1_0004.log"));
     EXPECT_EQ(ReadBytes("r/Other_0001.log"), ReadBytes("o/LogFile_1_0004.log"));
     EXPECT_TRUE(fs::is_directory("r/LogFile_1_0002.log"));
+
+    // A file cut short inside its opening lines holds nothing: the others keep their order by
+    // counter, whatever their modification times say.
+    TempDir torn;
+    const std::string y(300, 'y');
+    Write(Options(2, 688, Text::raw), {y, y, y, "z"});
+    std::ofstream("r/LogFile_1_0003.log", std::ios::binary) << Utf16Bytes("2026.12.0");
+    const auto now = fs::file_time_type::clock::now();
+    fs::last_write_time("r/LogFile_1_0001.log", now - std::chrono::seconds(20));
+    fs::last_write_time("r/LogFile_1_0003.log", now - std::chrono::seconds(10));
+    const std::string two = File(2);
+    Write(Options(3, 688, Text::raw), {"b"});
+    EXPECT_EQ(Shown(File(1)),
+              "S 3 1 1\r\nS H 1 2\r\n[" + y + "z]S F 1 3\r\nS 3 1 1\r\nS H 1 2\r\n[b]S F 1 3\r\n");
+    EXPECT_EQ(File(2), two);
+    EXPECT_EQ(File(3), Utf16Bytes("2026.12.0"));
 
     // A second writer on the same ring is refused, and the first one's file stays as it is.
     Ring first;

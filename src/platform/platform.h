@@ -153,7 +153,6 @@ typedef BOOL SetEndOfFileFunction(HANDLE hFile);
 typedef BOOL GetFileSizeExFunction(HANDLE hFile, std::int64_t* lpFileSize);
 typedef BOOL GetFileTimeFunction(HANDLE hFile, std::uint64_t* lpCreationTime,
                                  std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime);
-typedef BOOL FlushFileBuffersFunction(HANDLE hFile);
 typedef BOOL CloseHandleFunction(HANDLE hObject);
 typedef BOOL DuplicateHandleFunction(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
                                      HANDLE hTargetProcessHandle, HANDLE* lpTargetHandle,
@@ -177,7 +176,6 @@ struct Api {
     SetEndOfFileFunction* SetEndOfFile;
     GetFileSizeExFunction* GetFileSizeEx;
     GetFileTimeFunction* GetFileTime;
-    FlushFileBuffersFunction* FlushFileBuffers;
     CloseHandleFunction* CloseHandle;
     DuplicateHandleFunction* DuplicateHandle;
     GetFileAttributesWFunction* GetFileAttributesW;
@@ -200,7 +198,6 @@ SetFilePointerExFunction SetFilePointerEx;
 SetEndOfFileFunction SetEndOfFile;
 GetFileSizeExFunction GetFileSizeEx;
 GetFileTimeFunction GetFileTime;
-FlushFileBuffersFunction FlushFileBuffers;
 CloseHandleFunction CloseHandle;
 DuplicateHandleFunction DuplicateHandle;
 GetFileAttributesWFunction GetFileAttributesW;
@@ -247,7 +244,6 @@ inline BOOL GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
                         std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime) {
     return Table().GetFileTime(hFile, lpCreationTime, lpLastAccessTime, lpLastWriteTime);
 }
-inline BOOL FlushFileBuffers(HANDLE hFile) { return Table().FlushFileBuffers(hFile); }
 inline BOOL CloseHandle(HANDLE hObject) { return Table().CloseHandle(hObject); }
 inline BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
                             HANDLE hTargetProcessHandle, HANDLE* lpTargetHandle,

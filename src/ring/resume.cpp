@@ -83,6 +83,9 @@ NewestFile FindNewest(unsigned int count,
         reading::FileFacts facts;
         reading::FileLayout layout;
         if (!LookAt(path_of(n), n, facts, layout)) continue;
+        // A file cut short inside its opening lines holds nothing yet: it counts as empty, so
+        // that the others keep their order by counter. The ring replaces it when it comes round.
+        if (layout.torn_line) facts.size = 0;
         if (facts.counter)
             newest.largest_counter = std::max(newest.largest_counter, facts.counter_value);
         files.push_back(facts);
@@ -139,9 +142,12 @@ bool EndCleanly(os::HANDLE file, const NewestFile& newest, Encoding encoding, st
             if (tail[0] != '\n') ending = "\n";
         }
     }
+    // A file that holds no record yet (a kill between its opening lines, or right behind them)
+    // starts again from its top, so that its opening lines come once and whole.
+    if (!newest.footer && keep <= newest.records_begin) keep = 0;
     if (keep < size) {
         if (!os::SetFilePointerEx(file, static_cast<std::int64_t>(keep), nullptr, os::FILE_BEGIN) ||
-            !os::SetEndOfFile(file) || !os::FlushFileBuffers(file)) {
+            !os::SetEndOfFile(file)) {
             return false;
         }
         size = keep;

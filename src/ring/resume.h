@@ -11,7 +11,10 @@
 // dropped, as long as they are fewer than kTornTailLimit; a longer unfinished tail (a file written
 // in another encoding) is ended with CR LF instead, so that nothing is ever dropped that could
 // have been acknowledged. In a raw ring the records are the host's bytes: a tail that does not
-// end in LF is ended with LF.
+// end in LF is ended with LF. A file that holds no record behind its opening lines starts again
+// from its top. The cut need not reach the storage before the new run's lines are
+// written over the dropped bytes: a power cut that loses it leaves a torn tail behind the last
+// line end again, which the next restart drops.
 #ifndef SCRIVLET_RING_RESUME_H
 #define SCRIVLET_RING_RESUME_H
 

@@ -1,5 +1,5 @@
 // Files on POSIX: CreateFileW, WriteFile and the file operations around them (reading, moving
-// the file pointer, cutting the file, its size and time, flushing) with the behaviour of their
+// the file pointer, cutting the file, its size and time) with the behaviour of their
 // Windows namesakes.
 //
 // CreateFileW creates or replaces a file (CREATE_ALWAYS), or opens one that exists without
@@ -234,16 +234,6 @@ BOOL native::GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
     if (lpCreationTime != nullptr) *lpCreationTime = windows_time(info.st_ctim);
     if (lpLastAccessTime != nullptr) *lpLastAccessTime = windows_time(info.st_atim);
     if (lpLastWriteTime != nullptr) *lpLastWriteTime = windows_time(info.st_mtim);
-    return TRUE;
-}
-
-BOOL native::FlushFileBuffers(HANDLE hFile) {
-    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
-    if (object == nullptr) return FALSE;
-    if (fsync(object->fd) != 0) {
-        posix::SetLastErrorFromErrno(errno, nullptr);
-        return FALSE;
-    }
     return TRUE;
 }
 
