@@ -134,17 +134,33 @@ def case_cursor():
             f"{text}: {result.returncode} {result.stderr}")
     open("cursor", "w").close()
     assert ship()[0] == ["e", "f", "g"]
-    # Following: the cursor saved within a second of its record, and a torn record dropped.
+    # Following: the cursor saved at once, then within a second; a torn record dropped.
+    path = "c/LogFile_1_0001.log"
     with following(ring + ["--json", "--cursor-file", "cursor"]) as (_, output):
-        open("c/LogFile_1_0001.log", "ab").write(utf16("h") + "torn".encode("utf-16-le"))
-        wait_for(lambda: '"h"' in output(), "the record")
-        printed = time.monotonic()
-        wait_for(lambda: open("cursor").read().strip() in output(), "the cursor saved")
-        assert time.monotonic() - printed < 1, "the cursor was not saved within a second"
-        os.truncate("c/LogFile_1_0001.log", os.path.getsize("c/LogFile_1_0001.log") - 8)
-        open("c/LogFile_1_0001.log", "ab").write(utf16(counter(20000, 11), "i"))
-        wait_for(lambda: '"i"' in output(), "the record after the restart")
-    assert [json.loads(line)["text"] for line in output().split("\n") if line] == ["h", "i"]
+        for record in ("h", "i"):
+            open(path, "ab").write(utf16(record))
+            wait_for(lambda: f'"{record}"' in output(), "the record")
+            printed = time.monotonic()
+            wait_for(lambda: open("cursor").read().strip() in output().splitlines()[-1], "a save")
+            assert time.monotonic() - printed < 1, "the cursor was not saved within a second"
+        # A writer killed with a record half written and a rotation cut short, then continued.
+        for change in ("torn", "rotation", "cut", "continued"):
+            time.sleep(0.1)
+            if change == "rotation":
+                open("c/LogFile_1_0002.log", "wb").close()
+            elif change == "cut":
+                os.truncate(path, os.path.getsize(path) - 8)
+            else:
+                open(path, "ab").write("torn".encode("utf-16-le") if change == "torn" else
+                                       utf16(counter(20000, 11), "j"))
+        wait_for(lambda: '"j"' in output(), "the record after the restart")
+    printed = [json.loads(line) for line in output().splitlines()]
+    assert [record["text"] for record in printed] == ["h", "i", "j"], printed
+    assert open("cursor").read().strip() == printed[-1]["cursor"], "not saved at the end"
+    with following(ring + ["--cursor-file", "cursor"]) as (_, output):  # not from the empty file
+        time.sleep(0.3)
+        open(path, "ab").write(utf16("k"))
+        wait_for(lambda: output() == "k\n", "the record in the newest file with records")
 
 
 def case_writer_restarts():
@@ -205,7 +221,6 @@ def case_shipping():
 
     saved, said = [], b""
     thread = threading.Thread(target=write)
-    thread.start()
     for run_ in range(16):
         last = run_ == 15
         if last:
@@ -217,10 +232,13 @@ def case_shipping():
         logger = subprocess.Popen(["logger", "--tcp", "-n", "127.0.0.1", "-P", str(port), "-t",
                                    f"ship{run_}", "--size", "8192"], stdin=cat.stdout)
         cat.stdout.close()
+        if run_ == 0:  # the first shipper waits for the ring's folder
+            time.sleep(0.2)
+            thread.start()
         if last:
             wait_for(lambda: kept <= {m["text"] for _, m in collected()}, "every record")
         else:
-            time.sleep(rng.uniform(0.1, 0.6))
+            time.sleep(rng.uniform(0.1, 0.6) + 0.5 * (run_ == 0))  # the first prints something
         cat.send_signal(signal.SIGTERM if last or rng.random() < 0.25 else signal.SIGKILL)
         status, _ = cat.wait(timeout=10), logger.wait(timeout=10)
         said += cat.stderr.read()
