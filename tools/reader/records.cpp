@@ -82,7 +82,7 @@ bool RecordReader::TakeLine(std::size_t line_end, std::vector<Record>& out, bool
     const bool whole = line_end != std::string::npos;
     const reading::LineAt line = reading::LibraryLineAt(
         whole ? std::string_view(pending_).substr(0, line_end) : std::string_view(pending_),
-        whole || pending_.size() >= limit_);
+        whole || pending_.size() >= limit_ || finishing_);
     if (line.kind == 0 || (whole && line.length != line_end)) {
         wait = line.more;
         return false;
@@ -149,6 +149,10 @@ void RecordReader::Feed(std::string_view bytes, unsigned int file, std::uint64_t
 }
 
 void RecordReader::Finish(std::vector<Record>& out) {
+    // What waited to be told from a library line is told now: no more bytes come.
+    finishing_ = true;
+    Feed({}, fed_file_, fed_end_, out);
+    finishing_ = false;
     if (!pending_.empty()) Emit(pending_.size(), pending_.size(), false, out);
     pending_.clear();
     scanned_ = 0;

@@ -75,6 +75,7 @@ class RecordReader {
     unsigned int fed_file_ = 0;    // the file fed last
     std::uint64_t fed_end_ = 0;    // the offset behind the last byte taken from it
     std::uint64_t fed_begin_ = 0;  // the offset of the first byte taken from it
+    bool finishing_ = false;       // no more bytes come: what may start a line is told now
 };
 
 // Where a run of the writer began inside a file (a run mark, see RunMarks).
