@@ -50,9 +50,10 @@ struct Run {
 struct FileInfo {
     bool has_counter = false;
     std::uint32_t counter_value = 0;
-    std::string stamp;      // of its first library line
-    std::string head;       // its first bytes (kHeadBytes at most), for cursors
-    std::vector<Run> runs;  // its records were written within these bounds
+    std::string stamp;            // of its first library line
+    std::string head;             // its first bytes (kHeadBytes at most), for cursors
+    std::uint64_t head_hash = 0;  // of all of head
+    std::vector<Run> runs;        // its records were written within these bounds
 };
 
 const char* KindName(unsigned int kind) {
@@ -332,6 +333,7 @@ class Printer {
         info.stamp = layout.FirstStamp();
         if (info.head.size() < kHeadBytes || cursor.consumed == 0) {
             info.head = file.Read(0, std::min<std::uint64_t>(layout.size, kHeadBytes));
+            info.head_hash = HeadHash(info.head);
         }
         cursor.head = info.head.substr(0, 64);
         if (!info.runs.empty() && cursor.consumed > 0) return;
@@ -354,7 +356,10 @@ class Printer {
         position.stamp = info.stamp;
         position.head_length =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(record.end, info.head.size()));
-        position.head_hash = HeadHash(std::string_view(info.head).substr(0, position.head_length));
+        position.head_hash =
+            position.head_length == info.head.size()
+                ? info.head_hash
+                : HeadHash(std::string_view(info.head).substr(0, position.head_length));
         position.offset = record.end;
         return CursorText(position);
     }
@@ -381,7 +386,8 @@ class Printer {
             const Run& run =
                 record.end_file == record.file ? RunAt(info, record.end) : info.runs[0];
             if (!range_.Keeps(record.text, run)) continue;
-            const std::string cursor_text = CursorOf(record, ending);
+            const std::string cursor_text =
+                options_.json || cursor_file_.active() ? CursorOf(record, ending) : "";
             output_.PrintRecord(record, info, cursor_text);
             if (!cursor_text.empty()) cursor_file_.Printed(cursor_text);
         }
