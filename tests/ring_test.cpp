@@ -259,18 +259,24 @@ TEST_F(RingTest, RefusalsWordsAndSplitting) {
 
     options.split = true;
     options.folder = "split";
+    options.count = 20;
     error.clear();
     ASSERT_TRUE(ring.open(options, error));
-    // The cut of the pieces (2 bytes short of the room: the next counter line may be longer)
-    // falls behind the first half of U+1F600's surrogate pair, which goes on whole in file 2.
-    const std::size_t units = (ring.largest_record() - 2) / 2 - 1;
-    ASSERT_TRUE(ring.write(std::string(units, 'y') + "\xF0\x9F\x98\x80" + "z\n", error));
+    // The cut of the pieces falls behind the first half of U+1F600's surrogate pair, which goes
+    // on whole in file 2.
+    const std::size_t units = ring.largest_record() / 2 - 1;
+    const std::string tail = std::string(16, 'z') + "\r\n";
+    ASSERT_TRUE(ring.write(std::string(units, 'y') + "\xF0\x9F\x98\x80" + tail, error));
     EXPECT_EQ(ring.stats().records, 2u);
-    ASSERT_TRUE(ring.close(error));
     EXPECT_NE(ReadBytes("split/LogFile_1_0001.log").find(Utf16Bytes(std::string(units, 'y'))),
               std::string::npos);
-    const std::string pair("\x3D\xD8\x00\xDEz\0\r\0\n\0", 10);
+    const std::string pair = std::string("\x3D\xD8\x00\xDE", 4) + Utf16Bytes(tail);
     EXPECT_NE(ReadBytes("split/LogFile_1_0002.log").find(pair), std::string::npos);
+    // Lines that file 1 held whole still go in when the counter line of file 10 is longer.
+    for (int n = 0; n < 10; ++n) {
+        EXPECT_TRUE(ring.write(std::string(largest / 2 - 2, 'w'), error)) << n << error.message();
+    }
+    ASSERT_TRUE(ring.close(error));
 }
 
 }  // namespace
