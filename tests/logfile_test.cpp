@@ -123,6 +123,32 @@ TEST_F(LogFile, LayoutSwitchingAndReplacing) {
     EXPECT_EQ(info.uiErrorSet, 0u);
 }
 
+// What failures leave. A switch-on whose folder cannot be created leaves the object on without a
+// file: switching on again does nothing and a Write fails, until off and on again. A counter line
+// that was not written has used up its number, and a write cut short counts the bytes it wrote
+// towards the next rotation.
+TEST_F(LogFile, FailuresLeaveTheObjectOnAndCountWhatWasWritten) {
+    std::ofstream("d") << "a file where the folder goes";
+    Probe<> log;
+    ASSERT_TRUE(Configure(log, Config(3, 688, "c", "d\\e", "", "", true)));
+    Info failed[4] = {};
+    EXPECT_FALSE(log.Switch(true, &failed[0]));
+    std::filesystem::remove("d");
+    EXPECT_TRUE(log.Switch(true, &info) && !log.Write("r", 1, &failed[1]));
+    faults.FailCall(Op::kWriteFile, 1, os::ERROR_DISK_FULL);
+    EXPECT_TRUE(log.Switch(false, &info) && !log.Switch(true, &failed[2]));
+    faults.ShortWrite(2, 100);  // the record behind the counter line
+    EXPECT_TRUE(log.Switch(false, &info) && log.Switch(true, &info) &&
+                !log.Write(std::string(300, 'a').data(), 300, &failed[3]));
+    EXPECT_TRUE(log.Write(std::string(527, 'b').data(), 527, &info));  // 62 + 100 + 527 > 688
+    EXPECT_EQ(std::make_tuple(failed[0].uiLocation, failed[1].uiLocation, failed[2].uiLocation,
+                              failed[3].uiLocation, info.uiErrorSet),
+              std::make_tuple(22u, 18u, 11u, 19u, 0u));
+    EXPECT_EQ(ReadBytes("d/e/c_0001.log"), "");
+    EXPECT_EQ(ReadBytes("d/e/c_0002.log"), Line("2 1 1") + std::string(100, 'a'));
+    EXPECT_EQ(ReadBytes("d/e/c_0003.log"), Line("3 1 1") + std::string(527, 'b'));
+}
+
 // One object configured again and again: an empty name keeps the previous one (the default at
 // first), an empty folder is taken over, a name ends before its first dot, and the separator is
 // inserted even behind a folder ending in a backslash.

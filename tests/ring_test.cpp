@@ -1,12 +1,14 @@
 // Many threads through one TQCLogFileM_1 and through one scrivlet::Ring (its group commit), with
 // frequent rotation, and every file read back afterwards; then the ring alone: a failing group
 // write fails exactly its callers, a failed rotation is recovered, the configuration's refusals
-// and the error words, and records split to fit.
+// and the error words, records of exactly the room, and records split to fit.
 #include "scrivlet/ring.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <regex>
@@ -66,9 +68,39 @@ std::pair<unsigned, unsigned> Parse(const std::string& bytes,
     return {static_cast<unsigned>(std::stoul(head[1])), first};
 }
 
+// Storage as slow as a disk's: every WriteFile waits while g_hold is set (g_arrived counts those
+// that came) and takes g_slow, and then notes the highest record number of each thread it wrote.
+std::atomic<bool> g_hold{false};
+std::atomic<int> g_arrived{0};
+std::chrono::microseconds g_slow{0};
+std::atomic<unsigned> g_stored[16];
+os::WriteFileFunction* g_next_write = nullptr;
+
+os::BOOL StorageWrite(os::HANDLE h, const void* data, DWORD count, DWORD* written, void* ov) {
+    ++g_arrived;
+    while (g_hold) std::this_thread::yield();
+    std::this_thread::sleep_for(g_slow);
+    const os::BOOL ok = g_next_write(h, data, count, written, ov);
+    const std::string bytes(static_cast<const char*>(data), count);
+    for (std::size_t at = bytes.find(std::string("[\0", 2)); ok && at != std::string::npos;
+         at = bytes.find(std::string("[\0", 2), at + 2)) {
+        std::string head;
+        for (std::size_t i = at; i < bytes.size() && head.size() < 12; i += 2) head += bytes[i];
+        unsigned thread = 0, number = 0;
+        if (std::sscanf(head.c_str(), "[%u:%u:", &thread, &number) == 2 && thread < 16) {
+            for (unsigned seen = g_stored[thread]; seen < number + 1;) {
+                g_stored[thread].compare_exchange_weak(seen, number + 1);
+            }
+        }
+    }
+    return ok;
+}
+
 // Writers through the guarded log file or the ring; one more thread keeps reading the state and
 // the path. A ring of files large enough to keep every file (each thread's records all there, in
-// order), or of three that wraps (per thread, consecutive numbers up to its last record).
+// order), or of three that wraps (per thread, consecutive numbers up to its last record). The
+// ring's writers hand in one to three records a call on slow storage, into groups that such calls
+// often fill: a call returns only once its records are all stored, and writes are shared.
 TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
     const struct {
         bool ring;
@@ -78,7 +110,11 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
                  {false, 4, 50, 3},
                  {true, 16, 100, 999},
                  {true, 4, 50, 3}};
+    g_next_write = os::Table().WriteFile;
+    os::Table().WriteFile = StorageWrite;
     for (const auto& c : cases) {
+        for (auto& stored : g_stored) stored = 0;
+        g_slow = std::chrono::microseconds(c.ring ? 100 : 0);
         SCOPED_TRACE(std::string(c.ring ? "ring, " : "guarded log file, ") +
                      std::to_string(c.threads) + " threads, " + std::to_string(c.file_count));
         TempDir dir;
@@ -86,8 +122,9 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
         Ring ring;
         Error error;
         Info info{};
-        const RingOptions options{"ring", "s",    c.file_count, kFileSize,
-                                  "Head", "Foot", true,         Text::raw};
+        // Groups of the room of a file, so that the records of one call often fill a group.
+        const RingOptions options{"ring", "s",       c.file_count, kFileSize, "Head", "Foot",
+                                  true,   Text::raw, false,        false,     1};
         ASSERT_TRUE(
             c.ring ? ring.open(options, error)
                    : Open(log, Config(c.file_count, kFileSize, "s", "ring", "Head", "Foot", true),
@@ -110,13 +147,19 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
         std::vector<std::thread> writers;
         for (unsigned t = 0; t < c.threads; ++t) {
             writers.emplace_back([&, t] {
-                for (unsigned n = 0; n < c.per_thread; ++n) {
-                    const std::string record = Utf16Bytes(Record(t, n));
+                for (unsigned n = 0, k = 1; n < c.per_thread; n += k) {
+                    k = c.ring ? std::min(1 + (n + t) % 3, c.per_thread - n) : 1;
+                    std::string held[3];
+                    std::string_view views[3];
+                    for (unsigned i = 0; i < k; ++i) {
+                        views[i] = held[i] = Utf16Bytes(Record(t, n + i));
+                    }
                     Info write{};
                     Error mine;
-                    failures += c.ring ? !ring.write(record, mine)
-                                       : !log.Write(record.data(),
-                                                    static_cast<unsigned>(record.size()), &write);
+                    EXPECT_TRUE(c.ring ? ring.write(views, k, mine) && g_stored[t] >= n + k
+                                       : log.Write(views[0].data(),
+                                                   static_cast<unsigned>(views[0].size()), &write))
+                        << "thread " << t << ", record " << n << ": " << mine.message();
                 }
             });
         }
@@ -125,6 +168,8 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
         reader.join();
         EXPECT_EQ(failures, 0u);
         EXPECT_TRUE(c.ring ? ring.close(error) : log.Exit(&info)) << info.uiLocation;
+        // On slow storage the ring's writers share their writes (a guarded log file has none).
+        EXPECT_LE(ring.stats().writes * 2, ring.stats().records);
 
         // The files in the order of their counters, each thread's numbers in that order; a file
         // ends only where the next record would not have fitted before its footer.
@@ -153,24 +198,15 @@ TEST(Threads, EveryRecordWholeOnceInOrderAndRotatedExactly) {
             }
         }
     }
-}
-
-// A gate: every WriteFile waits while g_hold is set; g_arrived counts the writes that came to it.
-std::atomic<bool> g_hold{false};
-std::atomic<int> g_arrived{0};
-os::WriteFileFunction* g_next_write = nullptr;
-
-os::BOOL GatedWrite(os::HANDLE h, const void* data, DWORD count, DWORD* written, void* ov) {
-    ++g_arrived;
-    while (g_hold) std::this_thread::yield();
-    return g_next_write(h, data, count, written, ov);
+    os::Table().WriteFile = g_next_write;
 }
 
 class RingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_next_write = os::Table().WriteFile;
-        os::Table().WriteFile = GatedWrite;
+        os::Table().WriteFile = StorageWrite;
+        g_slow = std::chrono::microseconds(0);
     }
     void TearDown() override { os::Table().WriteFile = g_next_write; }
 
@@ -277,6 +313,28 @@ TEST_F(RingTest, RefusalsWordsAndSplitting) {
         EXPECT_TRUE(ring.write(std::string(largest / 2 - 2, 'w'), error)) << n << error.message();
     }
     ASSERT_TRUE(ring.close(error));
+
+    // Without a counter line a record of exactly largest_record() goes in whole, and so does
+    // every piece of a longer one cut to that size: files 1 and 2 hold exactly the file size.
+    for (const bool split : {false, true}) {
+        options = Options(split ? "pieces" : "exact");
+        options.counter = false;
+        options.split = split;
+        ASSERT_TRUE(ring.open(options, error)) << error.message();
+        std::string record(split ? 5 * ring.largest_record() / 2 : ring.largest_record(), ' ');
+        for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<char>('a' + i % 26);
+        EXPECT_TRUE(ring.write(record, error) && (split || ring.write(record, error)));
+        ASSERT_TRUE(ring.close(error)) << error.message();
+        const std::size_t head = 2 * format::TextLineLength(9),
+                          foot = 2 * format::TextLineLength(3);
+        std::string stored;
+        for (const char* n : {"1", "2", "3"}) {
+            const std::string file = ReadBytes(options.folder + "/LogFile_1_000" + n + ".log");
+            EXPECT_TRUE(*n == '3' || file.size() == 4096) << n << ": " << file.size();
+            if (file.size() > head + foot) stored += file.substr(head, file.size() - head - foot);
+        }
+        EXPECT_TRUE(stored == (split ? record : record + record)) << stored.size();
+    }
 }
 
 }  // namespace

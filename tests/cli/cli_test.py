@@ -278,6 +278,10 @@ def case_json_and_time_range():
     craft("u", 2, counter=2, records=["b"], ms=2000)
     craft("u", 3, counter=3, records=["c"], ms=4000)
     unstamped = ["-d", "u", "-c", "3", "--footer", "End"]
+    # Records stamped 10 minutes ago, give or take 10 seconds: a relative time is that moment.
+    now = datetime.datetime.now()
+    craft("rel", 1, counter=1, records=[(now - datetime.timedelta(seconds=600 + s)).strftime(
+        "%Y.%m.%d %H:%M:%S.000 ") + name for s, name in ((10, "o1"), (-10, "n1"))])
     rows = [  # (ring, --since, --until, the reads or lines kept)
         (ring, iso(stamps[1]), iso(stamps[1]), "b1"),
         (ring, iso(stamps[1], 1), None, "b2"),
@@ -287,6 +291,9 @@ def case_json_and_time_range():
         (unstamped, "2026-01-01T00:00:01.500", None, "b c"),
         (unstamped, None, "2026-01-01 00:00:03.999", "a b"),
         (unstamped, "2026.01.01 00:00:00.001", "2026-01-01 00:00:04", "a b c"),
+        (unstamped, "2026-01-01T00:00:04.5", None, "c"),  # file 2 ended with file 3's first line
+        (["-d", "rel"], "-10m", None, "n1"),
+        (["-d", "rel"], None, "-10m", "o1"),
     ]
     for args, since, until, kept in rows:
         args = ["cat"] + args + (["--since", since] if since else [])
@@ -396,14 +403,18 @@ def case_readme_shipping_example():
         shipper.wait()
 
 
-if __name__ == "__main__":
+def main(cases):
     with tempfile.TemporaryDirectory() as directory:
         os.chdir(directory)
         try:
-            globals()["case_" + sys.argv[2]]()
+            cases["case_" + sys.argv[2]]()
         finally:
             for process in STARTED:
                 if process.poll() is None:
                     process.kill()
                     process.wait()
     print("passed:", sys.argv[2])
+
+
+if __name__ == "__main__":
+    main(globals())
