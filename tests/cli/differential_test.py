@@ -25,15 +25,17 @@ SIZES = [688, 1000, 4096, 65536, 1 << 20]
 def line(rnd, longest):
     target, parts = rnd.choice([0, 1, 10, 80, 80, 80, longest // 2, longest, 2 * longest]), []
     while sum(map(len, parts)) < target:
-        parts.append(rnd.choice(PIECES) if rnd.random() < 0.3 else b"x" * rnd.randrange(1, 40 + target // 50))
+        x = b"x" * rnd.randrange(1, 40 + target // 50)
+        parts.append(rnd.choice(PIECES) if rnd.random() < 0.3 else x)
     return b"".join(parts) + rnd.choice([b"\n", b"\n", b"\n", b"\r\n"])
 
 
 def same(got, want, what):
     if got != want:
-        at = next((i for i, (a, b) in enumerate(zip(got, want)) if a != b), min(len(got), len(want)))
-        raise AssertionError(f"{what} {got[max(at - 20, 0):at + 20]!r} at byte {at} of {len(got)}, not "
-                             f"{want[max(at - 20, 0):at + 20]!r} of {len(want)}")
+        at = next((i for i, (a, b) in enumerate(zip(got, want)) if a != b), len(got))
+        near = slice(max(at - 20, 0), at + 20)
+        raise AssertionError(f"{what} {got[near]!r} at byte {at} of {len(got)}, not "
+                             f"{want[near]!r} of {len(want)}")
 
 
 def differential_round(seed):
@@ -43,8 +45,10 @@ def differential_round(seed):
     counter = rnd.random() < 0.5
     ring = ["-d", f"d{seed}", "-s", str(size), "-c", "9999"] + ["--counter"] * counter
     ring += (["--header", header] if header else []) + (["--footer", footer] if footer else [])
-    # The largest record every file takes (beside the longest counter line there can be).
-    room = size - 2 * (40 * counter + (len(header) + 30) * bool(header) + (len(footer) + 30) * bool(footer))
+    # The largest record every file takes, beside the longest counter line there can be (lengths
+    # in characters of 2 bytes).
+    head, foot = (len(header) + 30) * bool(header), (len(footer) + 30) * bool(footer)
+    room = size - 2 * (40 * counter + head + foot)
     bursts, total = [], 0
     while total < min(40 * room, 3 << 20):  # a few dozen files, a few seconds
         big = size >= 65536 and (not bursts or rnd.random() < 0.3)  # more than one read (1 MiB)
@@ -84,17 +88,13 @@ def differential_round(seed):
     regions = []
     for k, name in enumerate(sorted(os.listdir(f"d{seed}")), 1):
         file = open(f"d{seed}/{name}", "rb").read()
-        head = (24 + len(f"{k} 1 1\r\n")) * counter + (len(header) + 30) * bool(header)
-        regions.append(file[2 * head:len(file) - 2 * (len(footer) + 30) * bool(footer)])
+        top = (24 + len(f"{k} 1 1\r\n")) * counter + head
+        regions.append(file[2 * top:len(file) - 2 * foot])
         assert len(file) <= size, f"file {k}: {len(file)} bytes"
         assert raw or regions[-1].decode("utf-16-le") is not None  # raises on a parted pair
     same(b"".join(regions), b"".join(stored), "the files hold")
-    ends = [0]
-    for s in stored:
-        ends.append(ends[-1] + len(s))
-    at = 0
-    for region in regions[:-1]:
-        at += len(region)
+    ends = [0, *itertools.accumulate(map(len, stored))]
+    for at in itertools.accumulate(map(len, regions[:-1])):
         i = bisect.bisect_left(ends, at)
         assert ends[i] == at or len(stored[i - 1]) > room, f"line {i} parted at byte {at}"
     # A raw ring whose last line has no LF and no footer behind it has a torn tail.
