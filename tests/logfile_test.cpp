@@ -99,11 +99,13 @@ TEST_F(LogFile, LateRefusalKeepsWhatWasTakenOverAndQueriesFillTheirField) {
               std::make_pair(true, std::string()));
 }
 
-// The bytes of a file: counter, header, the records as given, footer. A Write while off is
-// dropped; switching on twice opens one file; off and on again moves on to the next file,
-// replacing what was there (and leaving no 183 as the last error); ShutDown writes no footer.
+// The bytes of a file: counter, header, the records as given, footer. A new object starts at
+// file 1, replacing what was there; a Write while off is dropped; switching on twice opens one
+// file; off and on again moves on to the next file, replacing it too (and leaving no 183 as the
+// last error); ShutDown writes no footer.
 TEST_F(LogFile, LayoutSwitchingAndReplacing) {
     std::filesystem::create_directories("logs/sub");
+    std::ofstream("logs/sub/app_0001.log") << std::string(5000, 'j');  // a ring written before
     std::ofstream("logs/sub/app_0002.log") << std::string(5000, 'j');
     Probe<> log;
     ASSERT_TRUE(Configure(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
