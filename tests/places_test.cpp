@@ -3,7 +3,10 @@
 // handle is left open. Real faults wherever every platform can produce them (refused
 // configurations, a second writer, a record no file can hold, writing without a file, a folder
 // path too long, a missing drive, a file where a folder should be, a guarded call without a
-// mutex); the platform layer's fault table stands in for the rest.
+// mutex); the platform layer's fault table stands in for the rest. Each record comes in with all
+// bits of uiErrorSet but bit 0 set (only bit 0 says it holds a failure); a guarded object waits
+// only with its own time-out; and the base's failures of Init, Switch and Write come through the
+// guarded class as they are, its mutex released afterwards.
 #include <gtest/gtest.h>
 
 #include <algorithm>
