@@ -50,8 +50,10 @@ def differential_round(seed):
     head, foot = (len(header) + 30) * bool(header), (len(footer) + 30) * bool(footer)
     room = size - 2 * (40 * counter + head + foot)
     bursts, total = [], 0
-    while total < min(40 * room, 3 << 20):  # a few dozen files, a few seconds
-        big = size >= 65536 and (not bursts or rnd.random() < 0.3)  # more than one read (1 MiB)
+    # Bursts of more than one read of the pipe (1 MiB) where files are large enough, one behind
+    # the other so that the pipe fills while the group before is written; a few seconds a round.
+    while total < min(room * (120 if size >= 65536 else 40), 8 << 20):
+        big = size >= 65536 and (not bursts or rnd.random() < 0.5)
         lines, count = [], rnd.randrange(1, 40)
         while sum(map(len, lines)) < 1536 << 10 if big else len(lines) < count:
             lines.append(line(rnd, room if raw else room // 2))
