@@ -23,10 +23,12 @@ SIZES = [688, 1000, 4096, 65536, 1 << 20]
 
 
 def line(rnd, longest):
-    target, parts = rnd.choice([0, 1, 10, 80, 80, 80, longest // 2, longest, 2 * longest]), []
-    while sum(map(len, parts)) < target:
+    lengths = [0, 1, 10, 80, 80, 80, longest // 2, longest, 2 * longest]
+    target, parts, length = rnd.choice(lengths), [], 0
+    while length < target:
         x = b"x" * rnd.randrange(1, 40 + target // 50)
         parts.append(rnd.choice(PIECES) if rnd.random() < 0.3 else x)
+        length += len(parts[-1])
     return b"".join(parts) + rnd.choice([b"\n", b"\n", b"\n", b"\r\n"])
 
 
@@ -54,9 +56,10 @@ def differential_round(seed):
     # the other so that the pipe fills while the group before is written; a few seconds a round.
     while total < min(room * (120 if size >= 65536 else 40), 8 << 20):
         big = size >= 65536 and (not bursts or rnd.random() < 0.5)
-        lines, count = [], rnd.randrange(1, 40)
-        while sum(map(len, lines)) < 1536 << 10 if big else len(lines) < count:
+        lines, count, length = [], rnd.randrange(1, 40), 0
+        while length < 1536 << 10 if big else len(lines) < count:
             lines.append(line(rnd, room if raw else room // 2))
+            length += len(lines[-1])
         bursts.append(b"".join(lines))
         total += len(bursts[-1]) * (1 if raw else 2)
     if seed % 4 > 1:  # the input ends inside a line, perhaps just behind a CR
