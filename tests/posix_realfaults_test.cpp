@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/child.h"
@@ -17,6 +18,11 @@
 
 using namespace scrivlet::test;
 namespace os = scrivlet::os;
+
+// ThreadSanitizer runs a thread of its own, also in the child of a fork, and a process of more than
+// one thread cannot enter a new user namespace. Its runtime stops that thread when told that the
+// process goes into a sandbox (once a thread of the program has started it).
+extern "C" void __sanitizer_sandbox_on_notify(void* arguments) __attribute__((weak));
 
 namespace {
 
@@ -42,6 +48,7 @@ Outcome InChild(Body body) {
 // caller's ids mapped to root (as `unshare -rm` does): no privilege needed, and the mount ends
 // with the process. For a child process only.
 bool EnterSmallTmpfs() {
+    if (__sanitizer_sandbox_on_notify != nullptr) __sanitizer_sandbox_on_notify(nullptr);
     const auto put = [](const char* file, const std::string& text) {
         return bool(std::ofstream(file) << text << std::flush);
     };
@@ -73,6 +80,7 @@ TEST(RealFaults, FullFileSystem) {
         {"cut footer", false, "", "F", 4086, 0, 16, 10, 6},
         {"cut record", false, "", "", 3996, 150, 19, 100, 112},
     };
+    std::thread([] {}).join();  // (under ThreadSanitizer: its own thread starts now)
     for (const auto& c : cases) {
         TempDir dir;
         // Write the first record, fill the file system, write the second record, switch off and
