@@ -20,3 +20,13 @@ foreach(standard 90 99)
   file(MAKE_DIRECTORY ${workdir})
   add_test(NAME capi.c${standard} COMMAND ${target} WORKING_DIRECTORY ${workdir})
 endforeach()
+
+# The MinGW DLL's handler and new mode in msvcrt.dll, seen by a host that loads it.
+if(WIN32 AND NOT MSVC)
+  add_executable(scrivlet_new_mode_test ${CMAKE_CURRENT_LIST_DIR}/new_mode_test.c)
+  scrivlet_warnings(scrivlet_new_mode_test)
+  target_link_options(scrivlet_new_mode_test PRIVATE -static)
+  add_dependencies(scrivlet_new_mode_test scrivlet)
+  add_test(NAME capi.new_mode COMMAND scrivlet_new_mode_test
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endif()
