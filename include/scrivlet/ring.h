@@ -83,6 +83,13 @@ constexpr unsigned int kModuleRing = 50;
 enum RingPlace : unsigned int {
     kRingNotOpen = 1,      // write or close on a ring that is not open
     kRingAlreadyOpen = 2,  // open on a ring that is open
+    // The C interface (ring_c.h):
+    kRingBadArgument = 3,  // a null pointer where an object is needed (parameter error; uiValue
+                           // the argument's number, from 1)
+    kRingRecordSize = 4,   // a record whose cbSize is below this generation's (parameter error,
+                           // reason too small; uiValue the cbSize)
+    kRingRuntime = 5,      // the C++ runtime failed: no memory (system error 8) or another
+                           // exception (runtime error)
 };
 
 // Counts since open(), for a host that wants to know how well writes were grouped.
