@@ -37,3 +37,46 @@ foreach(host scrivlet_msvc_host scrivlet_msvc_capi)
       TIMEOUT 120)
   endif()
 endforeach()
+
+# The ring's C interface from a host of Microsoft's compiler: capi/ring_c_test.c built with
+# clang-cl against the MinGW scrivlet-ring.dll of the same architecture, in the folder that
+# SCRIVLET_MINGW_RING_DIR names (the presets name build/mingw-*/src/ring: build that first). It
+# links through an import library made from the DLL's scrivlet-ring.def, as such a host's own
+# toolchain would make it, and runs in a folder of its own with the MinGW DLLs copied beside it.
+if(NOT SCRIVLET_MINGW_RING_DIR)
+  return()
+endif()
+set(ring_lib ${CMAKE_CURRENT_BINARY_DIR}/imports/scrivlet-ring.lib)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(machine i386)
+else()
+  set(machine i386:x86-64)
+endif()
+add_custom_command(OUTPUT ${ring_lib}
+  COMMAND ${SCRIVLET_DLLTOOL} -m ${machine} -D scrivlet-ring.dll
+          -d ${SCRIVLET_MINGW_RING_DIR}/scrivlet-ring.def -l ${ring_lib}
+  DEPENDS ${SCRIVLET_MINGW_RING_DIR}/scrivlet-ring.def VERBATIM)
+add_custom_target(scrivlet_msvc_ring_import DEPENDS ${ring_lib})
+
+set(ring_dir ${CMAKE_CURRENT_BINARY_DIR}/ring_c)
+add_executable(scrivlet_msvc_ring_c ${CMAKE_CURRENT_LIST_DIR}/../capi/ring_c_test.c
+                                    ${CMAKE_CURRENT_LIST_DIR}/start.c)
+add_dependencies(scrivlet_msvc_ring_c scrivlet_msvc_ring_import)
+target_include_directories(scrivlet_msvc_ring_c PRIVATE ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(scrivlet_msvc_ring_c PRIVATE ${ring_lib} scrivlet_host_kernel32
+                                                   scrivlet_host_msvcrt)
+scrivlet_warnings(scrivlet_msvc_ring_c)
+set_target_properties(scrivlet_msvc_ring_c PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ring_dir})
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  add_test(NAME scrivlet_msvc_ring_c.dlls
+           COMMAND ${CMAKE_COMMAND} -E copy_if_different
+                   ${SCRIVLET_MINGW_RING_DIR}/scrivlet-ring.dll
+                   ${SCRIVLET_MINGW_RING_DIR}/../scrivlet.dll ${ring_dir})
+  set_tests_properties(scrivlet_msvc_ring_c.dlls PROPERTIES FIXTURES_SETUP scrivlet_mingw_ring)
+  add_test(NAME scrivlet_msvc_ring_c COMMAND scrivlet_msvc_ring_c WORKING_DIRECTORY ${ring_dir})
+  set_tests_properties(scrivlet_msvc_ring_c PROPERTIES
+    FIXTURES_REQUIRED scrivlet_mingw_ring
+    ENVIRONMENT "WINEDEBUG=warn+module,warn+heap"
+    FAIL_REGULAR_EXPRESSION "err:|warn:heap|No implementation for|failed"
+    TIMEOUT 120)
+endif()
