@@ -53,9 +53,9 @@ bool SmallRecord(Error& error, unsigned int size) {
 // is a failure of the runtime: no memory, or anything else. 1 when the call returned true.
 template <typename Call>
 int Guard(tagScrivletInfoData_1* pInfo, Call call) noexcept {
-    Info* const caller = reinterpret_cast<Info*>(pInfo);
     Error error;
-    if (caller != nullptr) error.info = *caller;
+    if (pInfo != nullptr) std::memcpy(&error.info, pInfo, sizeof error.info);
+    const Info before = error.info;
     bool ok = false;
     try {
         ok = call(error);
@@ -66,8 +66,8 @@ int Guard(tagScrivletInfoData_1* pInfo, Call call) noexcept {
         detail::StoreFailure(&error.info, kModuleRing, 0, TQCLogFile_1::ERRORTYPE_RUNTIME,
                              kRingRuntime, 0);
     }
-    if (caller != nullptr && std::memcmp(caller, &error.info, sizeof error.info) != 0) {
-        *caller = error.info;
+    if (pInfo != nullptr && std::memcmp(&before, &error.info, sizeof before) != 0) {
+        std::memcpy(pInfo, &error.info, sizeof error.info);
     }
     return ok ? 1 : 0;
 }
