@@ -80,7 +80,7 @@ typedef struct tagScrivletRecord_1 {
  * records, and records handed in and not yet written. */
 typedef struct tagScrivletRingStats_1 {
     unsigned int cbSize;     /* sizeof(tagScrivletRingStats_1), set by the caller */
-    unsigned int uiReserved; /* 0 */
+    unsigned int uiReserved; /* unused: the counts start at offset 8 on every ABI */
     TQ_UINT64 ullRecords;
     TQ_UINT64 ullWrites;
     TQ_UINT64 ullBytes;

@@ -178,7 +178,6 @@ int ScrivletRing_GetStats_1(const tagScrivletRing_1* pRing, tagScrivletRingStats
         if (pStats == nullptr) return scrivlet::BadArgument(error, 2);
         if (pStats->cbSize < sizeof *pStats) return scrivlet::SmallRecord(error, pStats->cbSize);
         const scrivlet::RingStats stats = pRing->ring.stats();
-        pStats->uiReserved = 0;
         pStats->ullRecords = stats.records;
         pStats->ullWrites = stats.writes;
         pStats->ullBytes = stats.bytes;
