@@ -1,51 +1,33 @@
-# Foreign hosts of the C interfaces: capi_test.c, a C program compiled as C89 and as C99 that uses
-# the shared library as a host outside this project would, and ring_c_test.c, compiled as C89,
-# that uses the ring library's C interface from several threads. On Windows each finds its DLLs
-# beside it.
+# Foreign hosts of the C interfaces, programs in C as a host outside this project would write them:
+# capi_test.c, compiled as C89 and as C99, over the core library; ring_c_test.c, compiled as C89,
+# over the ring library's C interface (from several threads on Windows). On Windows each finds its DLLs
+# beside it, and new_mode_test.c loads the DLL to read what it set in msvcrt.dll.
 enable_language(C)
-find_package(Threads REQUIRED)
 
-set(sources capi capi)
-set(standards 90 99)
+set(hosts capi:90:scrivlet capi:99:scrivlet)
 if(TARGET scrivlet_ring)
-  list(APPEND sources ring_c)
-  list(APPEND standards 90)
+  list(APPEND hosts ring_c:90:scrivlet_ring)
 endif()
-foreach(source standard IN ZIP_LISTS sources standards)
-  set(host ${source}_c${standard})
-  set(target scrivlet_${host}_test)
+if(WIN32 AND NOT MSVC)
+  list(APPEND hosts new_mode:99:scrivlet)
+endif()
+foreach(host IN LISTS hosts)
+  string(REPLACE ":" ";" host ${host})
+  list(GET host 0 source)
+  list(GET host 1 standard)
+  list(GET host 2 library)
+  set(target scrivlet_${source}_c${standard}_test)
   add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${source}_test.c)
   set_target_properties(${target} PROPERTIES C_STANDARD ${standard} C_STANDARD_REQUIRED ON
                                              C_EXTENSIONS OFF)
-  set(libraries scrivlet)
-  if(source STREQUAL "ring_c")
-    list(APPEND libraries scrivlet_ring)
-    target_link_libraries(${target} PRIVATE Threads::Threads)
-  endif()
-  target_link_libraries(${target} PRIVATE ${libraries})
+  target_link_libraries(${target} PRIVATE scrivlet ${library})
   scrivlet_warnings(${target})
   if(WIN32)
     target_link_options(${target} PRIVATE -static)
-    foreach(library IN LISTS libraries)
-      add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${library}>
-                $<TARGET_FILE_DIR:${target}>)
-    endforeach()
+    add_custom_command(TARGET ${target} POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
+      $<TARGET_FILE:scrivlet> $<TARGET_FILE:${library}> $<TARGET_FILE_DIR:${target}>)
   endif()
-  set(workdir ${CMAKE_CURRENT_BINARY_DIR}/${host})
-  file(MAKE_DIRECTORY ${workdir})
-  add_test(NAME ${source}.c${standard} COMMAND ${target} WORKING_DIRECTORY ${workdir})
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${source}_c${standard})
+  add_test(NAME ${source}.c${standard} COMMAND ${target}
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${source}_c${standard})
 endforeach()
-
-# The MinGW DLL's handler and new mode in msvcrt.dll, seen by a host that loads it.
-if(WIN32 AND NOT MSVC)
-  add_executable(scrivlet_new_mode_test ${CMAKE_CURRENT_LIST_DIR}/new_mode_test.c)
-  scrivlet_warnings(scrivlet_new_mode_test)
-  target_link_options(scrivlet_new_mode_test PRIVATE -static)
-  add_dependencies(scrivlet_new_mode_test scrivlet)
-  add_custom_command(TARGET scrivlet_new_mode_test POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:scrivlet>
-            $<TARGET_FILE_DIR:scrivlet_new_mode_test>)
-  add_test(NAME capi.new_mode COMMAND scrivlet_new_mode_test
-           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-endif()
