@@ -34,7 +34,7 @@ static_assert(SCRIVLET_MODULE_RING == kModuleRing && SCRIVLET_RING_NOT_OPEN == k
               "the C places are the ring's");
 static_assert(sizeof(tagScrivletRingStats_1) == 8 + 4 * 8, "the counts lie alike on every ABI");
 
-// Record a null pointer argument (number from 1), or a record whose cbSize is below this
+// Records a null pointer argument (its number, from 1) or a record whose cbSize is below this
 // generation's; both return false for the call to return.
 bool BadArgument(Error& error, unsigned int number) {
     detail::StoreFailure(&error.info, kModuleRing, 0, TQCLogFile_1::ERRORTYPE_PARAMETER,
