@@ -14,14 +14,15 @@
 #include <vector>
 
 #include "check.h"
-#include "layout.h"
 #include "records.h"
-#include "times.h"
-#include "utf.h"
+#include "scrivlet/reading/layout.h"
+#include "scrivlet/reading/times.h"
+#include "scrivlet/reading/utf.h"
 
 namespace {
 
 using namespace scrivlet::tool;
+using namespace scrivlet::reading;
 
 // Whether text is well-formed UTF-8: each sequence encodes itself again (no overlong form, no
 // stray or missing continuation byte) and no surrogate or value above U+10FFFF.

@@ -83,7 +83,7 @@ TEST(NoAllocation, RingCInterfaceRecordsFailedAllocation) {
     g_fail = false;
     EXPECT_EQ((std::vector<unsigned>{opened, info.uiModule, info.uiError, info.uiErrorType,
                                      info.uiLocation}),
-              (std::vector<unsigned>{0, 50, 8, 2, 5}));
+              (std::vector<unsigned>{0, 50, 8, 2, 6}));
 }
 
 }  // namespace

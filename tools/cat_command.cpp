@@ -24,8 +24,8 @@
 #include "commands.h"
 #include "records.h"
 #include "scrivlet/format.h"
+#include "scrivlet/reading/utf.h"
 #include "signals.h"
-#include "utf.h"
 
 namespace scrivlet::tool {
 namespace {

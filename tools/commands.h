@@ -26,6 +26,7 @@ struct WriteOptions {
     bool raw = false;
     bool stamp = false;
     bool quiet = false;
+    bool fresh = false;  // start at file 1, replacing it, instead of continuing the ring
 };
 CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options);
 int RunWrite(const WriteOptions& options);

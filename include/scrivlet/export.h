@@ -2,7 +2,8 @@
  * later) as well as C++, since the C interface (scrivlet_c.h) includes it.
  *
  * SCRIVLET_API marks the library's exported surface. The shared library is built with
- * SCRIVLET_BUILDING; a host that links a static build defines SCRIVLET_STATIC. Everything not
+ * SCRIVLET_BUILDING; a host that links a static build defines SCRIVLET_STATIC; the ring library,
+ * which carries a hidden copy of its own, builds that copy with SCRIVLET_EMBEDDED. Everything not
  * marked stays hidden. */
 #ifndef SCRIVLET_EXPORT_H
 #define SCRIVLET_EXPORT_H
@@ -14,7 +15,7 @@
 #include <stddef.h>
 #endif
 
-#if defined(SCRIVLET_STATIC)
+#if defined(SCRIVLET_STATIC) || defined(SCRIVLET_EMBEDDED)
 #define SCRIVLET_API
 #elif defined(_WIN32) || defined(__CYGWIN__)
 #if defined(SCRIVLET_BUILDING)

@@ -89,11 +89,12 @@ typedef struct tagScrivletRingStats_1 {
 
 /* The ring's own module and places in the error record (scrivlet::kModuleRing, RingPlace). */
 #define SCRIVLET_MODULE_RING 50
-#define SCRIVLET_RING_NOT_OPEN 1     /* write or close on a ring that is not open */
-#define SCRIVLET_RING_ALREADY_OPEN 2 /* open on a ring that is open */
-#define SCRIVLET_RING_BAD_ARGUMENT 3 /* a null pointer; uiValue: the argument's number, from 1 */
-#define SCRIVLET_RING_RECORD_SIZE 4  /* a cbSize below this generation's; uiValue: the cbSize */
-#define SCRIVLET_RING_RUNTIME 5      /* the C++ runtime failed (no memory: system error 8) */
+#define SCRIVLET_RING_NOT_OPEN 1        /* write or close on a ring that is not open */
+#define SCRIVLET_RING_ALREADY_OPEN 2    /* open on a ring that is open */
+#define SCRIVLET_RING_BAD_ARGUMENT 3    /* a null pointer; uiValue: the argument's number, from 1 */
+#define SCRIVLET_RING_CONTINUE_FAILED 4 /* the newest file's end: not read, cut or ended */
+#define SCRIVLET_RING_RECORD_SIZE 5     /* a cbSize below this generation's; uiValue: the cbSize */
+#define SCRIVLET_RING_RUNTIME 6         /* the C++ runtime failed (no memory: system error 8) */
 
 /* Configures a ring, creates its folder and opens its file; see scrivlet::Ring::open. Returns
  * the ring, or NULL with the failure in pInfo (the configuration's refusal as the class gives

@@ -52,6 +52,7 @@ const DWORD ERROR_INVALID_PARAMETER = 87;
 const DWORD ERROR_BROKEN_PIPE = 109;
 const DWORD ERROR_DISK_FULL = 112;
 const DWORD ERROR_INVALID_NAME = 123;
+const DWORD ERROR_NEGATIVE_SEEK = 131;
 const DWORD ERROR_SEEK_ON_DEVICE = 132;
 const DWORD ERROR_DIR_NOT_EMPTY = 145;
 const DWORD ERROR_BUSY = 170;
@@ -79,10 +80,16 @@ const DWORD GENERIC_WRITE = 0x40000000u;
 const DWORD FILE_SHARE_READ = 0x1;
 const DWORD FILE_SHARE_WRITE = 0x2;
 const DWORD CREATE_ALWAYS = 2;
+const DWORD OPEN_EXISTING = 3;
 const DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 const DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 const DWORD FILE_FLAG_WRITE_THROUGH = 0x80000000u;
 const DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+// SetFilePointerEx move methods.
+const DWORD FILE_BEGIN = 0;
+const DWORD FILE_CURRENT = 1;
+const DWORD FILE_END = 2;
 
 // DuplicateHandle option.
 const DWORD DUPLICATE_SAME_ACCESS = 0x2;
@@ -136,6 +143,16 @@ typedef HANDLE CreateFileWFunction(LPCWSTR lpFileName, DWORD dwDesiredAccess, DW
                                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 typedef BOOL WriteFileFunction(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
                                DWORD* lpNumberOfBytesWritten, void* lpOverlapped);
+typedef BOOL ReadFileFunction(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead,
+                              DWORD* lpNumberOfBytesRead, void* lpOverlapped);
+// The 64-bit positions and sizes are Windows' LARGE_INTEGER, the file times its FILETIME (100 ns
+// units since 1601-01-01 UTC), as plain integers.
+typedef BOOL SetFilePointerExFunction(HANDLE hFile, std::int64_t liDistanceToMove,
+                                      std::int64_t* lpNewFilePointer, DWORD dwMoveMethod);
+typedef BOOL SetEndOfFileFunction(HANDLE hFile);
+typedef BOOL GetFileSizeExFunction(HANDLE hFile, std::int64_t* lpFileSize);
+typedef BOOL GetFileTimeFunction(HANDLE hFile, std::uint64_t* lpCreationTime,
+                                 std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime);
 typedef BOOL CloseHandleFunction(HANDLE hObject);
 typedef BOOL DuplicateHandleFunction(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
                                      HANDLE hTargetProcessHandle, HANDLE* lpTargetHandle,
@@ -154,6 +171,11 @@ typedef int Localtime64Function(TM* tmDest, const std::int64_t* sourceTime);
 struct Api {
     CreateFileWFunction* CreateFileW;
     WriteFileFunction* WriteFile;
+    ReadFileFunction* ReadFile;
+    SetFilePointerExFunction* SetFilePointerEx;
+    SetEndOfFileFunction* SetEndOfFile;
+    GetFileSizeExFunction* GetFileSizeEx;
+    GetFileTimeFunction* GetFileTime;
     CloseHandleFunction* CloseHandle;
     DuplicateHandleFunction* DuplicateHandle;
     GetFileAttributesWFunction* GetFileAttributesW;
@@ -171,6 +193,11 @@ struct Api {
 namespace native {
 CreateFileWFunction CreateFileW;
 WriteFileFunction WriteFile;
+ReadFileFunction ReadFile;
+SetFilePointerExFunction SetFilePointerEx;
+SetEndOfFileFunction SetEndOfFile;
+GetFileSizeExFunction GetFileSizeEx;
+GetFileTimeFunction GetFileTime;
 CloseHandleFunction CloseHandle;
 DuplicateHandleFunction DuplicateHandle;
 GetFileAttributesWFunction GetFileAttributesW;
@@ -199,6 +226,23 @@ inline BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesTo
                       DWORD* lpNumberOfBytesWritten, void* lpOverlapped) {
     return Table().WriteFile(hFile, lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten,
                              lpOverlapped);
+}
+inline BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead,
+                     DWORD* lpNumberOfBytesRead, void* lpOverlapped) {
+    return Table().ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
+                            lpOverlapped);
+}
+inline BOOL SetFilePointerEx(HANDLE hFile, std::int64_t liDistanceToMove,
+                             std::int64_t* lpNewFilePointer, DWORD dwMoveMethod) {
+    return Table().SetFilePointerEx(hFile, liDistanceToMove, lpNewFilePointer, dwMoveMethod);
+}
+inline BOOL SetEndOfFile(HANDLE hFile) { return Table().SetEndOfFile(hFile); }
+inline BOOL GetFileSizeEx(HANDLE hFile, std::int64_t* lpFileSize) {
+    return Table().GetFileSizeEx(hFile, lpFileSize);
+}
+inline BOOL GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
+                        std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime) {
+    return Table().GetFileTime(hFile, lpCreationTime, lpLastAccessTime, lpLastWriteTime);
 }
 inline BOOL CloseHandle(HANDLE hObject) { return Table().CloseHandle(hObject); }
 inline BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,

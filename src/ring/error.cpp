@@ -32,6 +32,8 @@ const PlaceWords kPlaces[] = {
     {kModuleRing, kRingAlreadyOpen, "opening the ring", "the ring is already open", nullptr, 0},
     {kModuleRing, kRingBadArgument, "calling the ring's C interface", "a pointer argument is null",
      "the argument's number", 0},
+    {kModuleRing, kRingContinueFailed, "continuing the newest file",
+     "its end could not be read, cut or ended", nullptr, 0},
     {kModuleRing, kRingRecordSize, "calling the ring's C interface",
      "the record's cbSize is too small for this generation", "cbSize", 0},
     {kModuleRing, kRingRuntime, "calling the ring's C interface", "the C++ runtime failed", nullptr,

@@ -16,7 +16,9 @@
 #include "error_info.h"
 #include "places.h"
 #include "ring/group_commit.h"
+#include "ring/resume.h"
 #include "ring/text.h"
+#include "scrivlet/reading/utf.h"
 
 namespace scrivlet {
 namespace {
@@ -35,6 +37,11 @@ const std::size_t kMaxGroupRecords = 65536;
 
 void StoreRingFailure(Error& error, RingPlace place) {
     detail::StoreFailure(&error.info, kModuleRing, 0, TQCLogFile_1::ERRORTYPE_RUNTIME, place, 0);
+}
+
+// A platform call of the ring's own failed with this error code.
+void StoreRingFailureCode(Info& info, RingPlace place, unsigned int code) {
+    detail::StoreFailure(&info, kModuleRing, code, TQCLogFile_1::ERRORTYPE_SYSTEM, place, 0);
 }
 
 // The log file that writes the groups. Only the leader of the group commit calls it while the
@@ -99,6 +106,59 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         UpdatePath();
     }
 
+    // Continues the ring already in the folder (resume.h): the newest file ends cleanly and the
+    // opening lines (counter line with that file's own counter, header line) mark where this
+    // run begins inside it. Where it has no room left for them, the footer and a record, the
+    // ring moves on to the next file as a rotation does (the footer first, unless the last run
+    // closed the file with one). Without a file to continue, the ring switches on as usual. The
+    // object is switched on after a true return; false leaves the failure in info.
+    bool Resume(Encoding encoding, Info& info) {
+        const detail::NewestFile newest = detail::FindNewest(m_uiFileCount, [this](unsigned n) {
+            m_uiFileNumber = n;
+            CreateFileName();
+            return static_cast<const TQ_WCHAR*>(m_szFolderFileName);
+        });
+        m_uiFileNumber = 0;
+        if (newest.number == 0) return Switch(true, &info);
+        const unsigned int counter = newest.counter ? newest.counter_value
+                                     : newest.largest_counter
+                                         ? format::NextCounter(newest.largest_counter)
+                                         : 1;
+        m_uiFileNumber = newest.number;
+        CreateFileName();
+        const os::HANDLE file = os::CreateFileW(
+            m_szFolderFileName, os::GENERIC_READ | os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
+            os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL | os::FILE_FLAG_WRITE_THROUGH, nullptr);
+        if (file == os::InvalidHandleValue()) {
+            detail::StoreFailure(&info, MODULE_LOGFILE, os::GetLastError(), ERRORTYPE_SYSTEM,
+                                 detail::kOpenFailed, 0);
+            return false;
+        }
+        std::uint64_t size = 0;
+        if (!detail::EndCleanly(file, newest, encoding, m_uiFileSize, size)) {
+            StoreRingFailureCode(info, kRingContinueFailed, os::GetLastError());
+            os::CloseHandle(file);
+            return false;
+        }
+        m_hFile = file;
+        m_bSwitchedOn = true;
+        m_uiFileBytes = static_cast<unsigned int>(std::min<std::uint64_t>(size, m_uiFileSize));
+        // The opening lines, the footer and one byte of a record must still fit.
+        const std::uint64_t counter_length =
+            m_bCounter ? format::kStampLength + std::to_string(counter).size() + 6 : 0;
+        const std::uint64_t lines = counter_length + m_uiHeaderLength + m_uiFooterLength;
+        if (size + format::kBytesPerChar * lines >= m_uiFileSize) {
+            m_uiCounter = format::NextCounter(counter);
+            // The footer where the last run left none and it still fits.
+            if (newest.footer || size + format::kBytesPerChar * m_uiFooterLength > m_uiFileSize) {
+                ShutDown();
+            }
+            return Switch(false, &info) && Switch(true, &info);
+        }
+        m_uiCounter = counter;
+        return WriteCounter(&info) && WriteHeader(&info);
+    }
+
     void UpdateRoom() {
         room_.store(
             format::RecordRoom(m_uiFileSize, m_uiCounterLength, m_uiHeaderLength, m_uiFooterLength),
@@ -110,18 +170,14 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         if (path_number_ == m_uiFileNumber) return;
         std::lock_guard<std::mutex> lock(path_mutex_);
         path_.clear();
-        for (std::size_t i = 0; m_szFolderFileName[i] != 0; ++i) {
-            std::uint32_t c = m_szFolderFileName[i];
-            const std::uint32_t low = m_szFolderFileName[i + 1];
-            if (c >= 0xD800 && c <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
+        std::size_t length = 0;
+        while (m_szFolderFileName[length] != 0) ++length;
+        reading::AppendUtf8(
+            std::u16string_view(reinterpret_cast<const char16_t*>(m_szFolderFileName), length),
+            path_);
 #if !defined(_WIN32)
-            if (c == '\\') c = '/';  // as the file system names it
+        std::replace(path_.begin(), path_.end(), '\\', '/');  // as the file system names it
 #endif
-            AppendUtf8(c, path_);
-        }
         path_number_ = m_uiFileNumber;
     }
 
@@ -137,24 +193,6 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
   private:
     static void FailOutcomes(Info* outcomes, std::size_t from, std::size_t to, const Info& info) {
         for (std::size_t k = from; k < to; ++k) outcomes[k] = info;
-    }
-
-    static void AppendUtf8(std::uint32_t c, std::string& out) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
     }
 
     std::atomic<std::size_t> room_{0};
@@ -268,8 +306,9 @@ bool Ring::open(const RingOptions& options, Error& error) {
     }
     auto file = std::make_unique<RingFile>();
     if (!Configure(options, *file, error)) return false;
+    const Encoding encoding = options.text == Text::raw ? Encoding::kRaw : Encoding::kUtf16Line;
     Info info{};
-    if (!file->Switch(true, &info)) {
+    if (!(options.resume ? file->Resume(encoding, info) : file->Switch(true, &info))) {
         file->ShutDown();
         detail::KeepFirstFailure(error.info, info);
         return false;
@@ -282,7 +321,7 @@ bool Ring::open(const RingOptions& options, Error& error) {
         std::clamp(capacity / kBytesPerGroupRecord, kMinGroupRecords, kMaxGroupRecords);
     state_->commit = std::make_unique<GroupCommit>(*file, capacity, records);
     state_->file = std::move(file);
-    state_->encoding = options.text == Text::raw ? Encoding::kRaw : Encoding::kUtf16Line;
+    state_->encoding = encoding;
     state_->split = options.split;
     return true;
 }

@@ -29,6 +29,7 @@ static_assert(sizeof(tagScrivletInfoData_1) == sizeof(Info), "the C record is th
 static_assert(SCRIVLET_MODULE_RING == kModuleRing && SCRIVLET_RING_NOT_OPEN == kRingNotOpen &&
                   SCRIVLET_RING_ALREADY_OPEN == kRingAlreadyOpen &&
                   SCRIVLET_RING_BAD_ARGUMENT == kRingBadArgument &&
+                  SCRIVLET_RING_CONTINUE_FAILED == kRingContinueFailed &&
                   SCRIVLET_RING_RECORD_SIZE == kRingRecordSize &&
                   SCRIVLET_RING_RUNTIME == kRingRuntime,
               "the C places are the ring's");

@@ -50,7 +50,7 @@ static void Calls(void) {
     CHECK(!ScrivletRing_GetStats_1(g_ring, NULL, &g_info) && Holds(&g_info, 50, 4, 0, 3, 2));
     CHECK(!ScrivletRing_Close_1(NULL, &g_info) && Holds(&g_info, 50, 4, 0, 3, 1));
     g_stats.cbSize = 8;
-    CHECK(!ScrivletRing_GetStats_1(g_ring, &g_stats, &g_info) && Holds(&g_info, 50, 4, 9, 4, 8));
+    CHECK(!ScrivletRing_GetStats_1(g_ring, &g_stats, &g_info) && Holds(&g_info, 50, 4, 9, 5, 8));
 
     /* One record, then three in one write, read back. */
     CHECK(ScrivletRing_Write_1(g_ring, "one", 3, &g_info) &&
@@ -87,7 +87,7 @@ static void Calls(void) {
     CHECK(Holds(&g_info, 46, 4, 9, 3, 100) && ScrivletRing_Message_1(NULL, g_text, 99) == 8 &&
           strcmp(g_text, "no error") == 0);
     g_options.cbSize = 4;
-    CHECK(!ScrivletRing_Open_1(&g_options, &g_info) && Holds(&g_info, 50, 4, 9, 4, 4));
+    CHECK(!ScrivletRing_Open_1(&g_options, &g_info) && Holds(&g_info, 50, 4, 9, 5, 4));
 }
 
 #if defined(_WIN32)

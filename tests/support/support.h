@@ -246,11 +246,17 @@ class FaultScope {
         fault::g_live = 0;
         fault::g_clock_fixed = false;
         using namespace fault;
-        os::Table() = {WrapCreateFileW,         WrapWriteFile,          WrapCloseHandle,
-                       Real().DuplicateHandle,  WrapGetFileAttributesW, WrapCreateDirectoryW,
-                       Real().GetLastError,     Real().SetLastError,    WrapCreateMutexW,
-                       WrapWaitForSingleObject, WrapReleaseMutex,       FixedFtime,
-                       Real()._localtime64_s};
+        os::Api& table = os::Table();
+        table = Real();
+        table.CreateFileW = WrapCreateFileW;
+        table.WriteFile = WrapWriteFile;
+        table.CloseHandle = WrapCloseHandle;
+        table.GetFileAttributesW = WrapGetFileAttributesW;
+        table.CreateDirectoryW = WrapCreateDirectoryW;
+        table.CreateMutexW = WrapCreateMutexW;
+        table.WaitForSingleObject = WrapWaitForSingleObject;
+        table.ReleaseMutex = WrapReleaseMutex;
+        table._ftime64_s = FixedFtime;
     }
     ~FaultScope() {
         os::Table() = os::DefaultTable();

@@ -2,9 +2,13 @@
 #include "records.h"
 
 #include "scrivlet/format.h"
-#include "utf.h"
+#include "scrivlet/reading/utf.h"
 
 namespace scrivlet::tool {
+
+using reading::AppendUtf8;
+using reading::Units;
+using reading::Utf16LeToUtf8;
 namespace {
 
 // The line end of the format in UTF-16LE.

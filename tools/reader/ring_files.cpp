@@ -48,50 +48,6 @@ bool SplitNumber(const std::string& file_name, unsigned int& number, std::size_t
     return true;
 }
 
-bool OlderByStamp(const RingFile& a, const RingFile& b) {
-    const std::string sa = a.layout.FirstStamp();
-    const std::string sb = b.layout.FirstStamp();
-    if (sa != sb) return sa < sb;
-    if (a.state.mtime != b.state.mtime) return a.state.mtime < b.state.mtime;
-    return a.number < b.number;
-}
-
-bool OlderByModified(const RingFile& a, const RingFile& b) {
-    if (a.state.mtime != b.state.mtime) return a.state.mtime < b.state.mtime;
-    return a.number < b.number;
-}
-
-// Counter order: runs of counters that follow each other, the runs ordered by first stamp.
-void OrderByCounter(std::vector<RingFile>& files) {
-    std::sort(files.begin(), files.end(), [](const RingFile& a, const RingFile& b) {
-        if (a.layout.counter_value != b.layout.counter_value) {
-            return a.layout.counter_value < b.layout.counter_value;
-        }
-        return OlderByStamp(a, b);
-    });
-    std::vector<std::vector<RingFile>> runs;
-    for (RingFile& file : files) {
-        if (runs.empty() || format::NextCounter(runs.back().back().layout.counter_value) !=
-                                file.layout.counter_value) {
-            runs.emplace_back();
-        }
-        runs.back().push_back(file);
-    }
-    // The counter's wrap: a run ending at the largest counter goes on with the run that starts
-    // at the counter that follows it.
-    if (runs.size() > 1 && format::NextCounter(runs.back().back().layout.counter_value) ==
-                               runs.front().front().layout.counter_value) {
-        runs.back().insert(runs.back().end(), runs.front().begin(), runs.front().end());
-        runs.erase(runs.begin());
-    }
-    std::stable_sort(runs.begin(), runs.end(),
-                     [](const std::vector<RingFile>& a, const std::vector<RingFile>& b) {
-                         return OlderByStamp(a.front(), b.front());
-                     });
-    files.clear();
-    for (const std::vector<RingFile>& run : runs) files.insert(files.end(), run.begin(), run.end());
-}
-
 std::string Kind(mode_t mode) {
     if (S_ISDIR(mode)) return "a directory";
     if (S_ISFIFO(mode)) return "a FIFO";
@@ -260,43 +216,26 @@ std::vector<RingFile> FindRingFiles(const RingPlace& place, const LayoutHints& h
     return files;
 }
 
-const char* OrderKeyName(OrderKey key) {
-    switch (key) {
-        case OrderKey::kCounter:
-            return "counter";
-        case OrderKey::kStamp:
-            return "first time stamp";
-        default:
-            return "modification time";
-    }
-}
-
 OrderKey OrderRingFiles(std::vector<RingFile>& files) {
-    std::vector<RingFile> empty;
-    std::vector<RingFile> filled;
+    std::vector<RingFile> readable;
     for (RingFile& file : files) {
-        if (file.state.readable()) (file.state.size == 0 ? empty : filled).push_back(file);
+        if (file.state.readable()) readable.push_back(file);
     }
-    std::sort(empty.begin(), empty.end(), OlderByModified);
-
-    bool all_counters = true;
-    bool all_stamps = true;
-    for (const RingFile& file : filled) {
-        all_counters = all_counters && file.layout.counter.present;
-        all_stamps = all_stamps && file.layout.First() != nullptr;
+    std::vector<FileFacts> facts;
+    for (const RingFile& file : readable) {
+        FileFacts fact;
+        fact.number = file.number;
+        fact.size = file.state.size;
+        fact.mtime = file.state.mtime;
+        fact.counter = file.layout.counter.present;
+        fact.counter_value = file.layout.counter_value;
+        fact.first_stamp = file.layout.FirstStamp();
+        facts.push_back(fact);
     }
-    OrderKey key = OrderKey::kModified;
-    if (all_counters) {
-        key = OrderKey::kCounter;
-        OrderByCounter(filled);
-    } else if (all_stamps) {
-        key = OrderKey::kStamp;
-        std::sort(filled.begin(), filled.end(), OlderByStamp);
-    } else {
-        std::sort(filled.begin(), filled.end(), OlderByModified);
-    }
-    files = filled;
-    files.insert(files.end(), empty.begin(), empty.end());
+    std::vector<std::size_t> order;
+    const OrderKey key = OrderOldestFirst(facts, order);
+    files.clear();
+    for (std::size_t i : order) files.push_back(readable[i]);
     return key;
 }
 

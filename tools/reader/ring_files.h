@@ -5,10 +5,7 @@
 // that a FIFO, a device, a directory or a broken link named like a ring file is reported (with
 // the reason) instead of being read.
 //
-// Files are ordered by their counter lines where every file has one: counters that follow each
-// other (the largest counter is followed by 1) form a run, and runs (a writer that started again
-// at 1) are ordered by their first time stamp. Without counter lines in every file they are
-// ordered by their first time stamp, and without that by modification time; never by name alone.
+// Their order, oldest first, is the one the ring itself keeps (scrivlet/reading/order.h).
 #ifndef SCRIVLET_TOOLS_READER_RING_FILES_H
 #define SCRIVLET_TOOLS_READER_RING_FILES_H
 
@@ -16,9 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "layout.h"
+#include "scrivlet/reading/layout.h"
+#include "scrivlet/reading/order.h"
 
 namespace scrivlet::tool {
+
+// The format's reading, shared with the ring library.
+using namespace scrivlet::reading;
 
 // Where a ring lies and what its files are called.
 struct RingPlace {
@@ -84,9 +85,6 @@ bool ReadLayout(const std::string& path, const LayoutHints& hints, FileState& st
 // Every file of the ring's name in its directory, in file number order; files that cannot be
 // read are among them with their problem.
 std::vector<RingFile> FindRingFiles(const RingPlace& place, const LayoutHints& hints);
-
-enum class OrderKey { kCounter, kStamp, kModified };
-const char* OrderKeyName(OrderKey key);
 
 // Sorts the readable files oldest first (empty files last) and leaves out the others. Returns the
 // key that decided the order.

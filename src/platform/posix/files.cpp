@@ -1,4 +1,9 @@
-// Files on POSIX: CreateFileW and WriteFile with the behaviour of their Windows namesakes.
+// Files on POSIX: CreateFileW, WriteFile and the file operations around them (reading, moving
+// the file pointer, cutting the file, its size and time) with the behaviour of their
+// Windows namesakes.
+//
+// CreateFileW creates or replaces a file (CREATE_ALWAYS), or opens one that exists without
+// changing it (OPEN_EXISTING, ERROR_FILE_NOT_FOUND when there is none).
 //
 // CreateFileW opens with O_DSYNC, so that each write is on the storage (data and the metadata
 // needed to read it back) when WriteFile returns, as FILE_FLAG_WRITE_THROUGH promises. O_SYNC
@@ -11,6 +16,7 @@
 // returns (durability.h); the handle is taken before the file is touched, so that a full handle
 // table leaves the file as it was.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -66,8 +72,9 @@ void DisposeFile(Object* object) {
 HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                            void* /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                            DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
-    // The library creates its files in one way only; other dispositions are not provided.
-    if (dwCreationDisposition != CREATE_ALWAYS) {
+    // The library creates or replaces its files, or opens those it continues.
+    const bool create = dwCreationDisposition == CREATE_ALWAYS;
+    if (!create && dwCreationDisposition != OPEN_EXISTING) {
         return posix::InvalidWithError(ERROR_INVALID_PARAMETER);
     }
     const posix::NativePathBuffer path(lpFileName);
@@ -81,8 +88,9 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
     // The handle first: without one the file is not touched.
     posix::Object* object = posix::TakeObject(posix::Kind::kFile);
     if (object == nullptr) return InvalidHandleValue();
-    bool existed = false;
-    const int fd = posix::OpenOrCreate(path.c_str(), flags, existed);
+    bool existed = !create;
+    const int fd =
+        create ? posix::OpenOrCreate(path.c_str(), flags, existed) : open(path.c_str(), flags);
     if (fd < 0) {
         posix::ReturnObject(object);
         return posix::InvalidWithError(posix::ErrorFromErrno(errno, path.c_str()));
@@ -100,7 +108,8 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
     }
     // Replace the contents. A file that cannot be truncated because it is no regular file (a
     // device such as /dev/full) is written as it is.
-    if (error == ERROR_SUCCESS && existed && writing && ftruncate(fd, 0) != 0 && errno != EINVAL) {
+    if (error == ERROR_SUCCESS && create && existed && writing && ftruncate(fd, 0) != 0 &&
+        errno != EINVAL) {
         error = posix::ErrorFromErrno(errno, path.c_str());
     }
     // A new file's directory entry goes to the storage before the file is handed out; a file
@@ -119,7 +128,7 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
     }
     object->fd = fd;
     const HANDLE handle = posix::Register(object);
-    Table().SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    Table().SetLastError(create && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
@@ -140,6 +149,91 @@ BOOL native::WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesT
     if (lpNumberOfBytesWritten != nullptr) {
         *lpNumberOfBytesWritten = static_cast<DWORD>(written);
     }
+    return TRUE;
+}
+
+BOOL native::ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead,
+                      DWORD* lpNumberOfBytesRead, void* /*lpOverlapped*/) {
+    if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
+    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
+    if (object == nullptr) return FALSE;
+    ssize_t got;
+    do {
+        got = read(object->fd, lpBuffer, nNumberOfBytesToRead);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        posix::SetLastErrorFromErrno(errno, nullptr);
+        return FALSE;
+    }
+    if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = static_cast<DWORD>(got);
+    return TRUE;
+}
+
+BOOL native::SetFilePointerEx(HANDLE hFile, std::int64_t liDistanceToMove,
+                              std::int64_t* lpNewFilePointer, DWORD dwMoveMethod) {
+    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
+    if (object == nullptr) return FALSE;
+    const int whence = dwMoveMethod == FILE_BEGIN     ? SEEK_SET
+                       : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
+                       : dwMoveMethod == FILE_END     ? SEEK_END
+                                                      : -1;
+    if (whence < 0) {
+        Table().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const off_t position = lseek(object->fd, static_cast<off_t>(liDistanceToMove), whence);
+    if (position < 0) {
+        // Before the start of the file, as Windows words it.
+        Table().SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK
+                                             : posix::ErrorFromErrno(errno, nullptr));
+        return FALSE;
+    }
+    if (lpNewFilePointer != nullptr) *lpNewFilePointer = static_cast<std::int64_t>(position);
+    return TRUE;
+}
+
+BOOL native::SetEndOfFile(HANDLE hFile) {
+    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
+    if (object == nullptr) return FALSE;
+    const off_t position = lseek(object->fd, 0, SEEK_CUR);
+    if (position < 0 || ftruncate(object->fd, position) != 0) {
+        posix::SetLastErrorFromErrno(errno, nullptr);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL native::GetFileSizeEx(HANDLE hFile, std::int64_t* lpFileSize) {
+    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
+    if (object == nullptr) return FALSE;
+    struct stat info;
+    if (fstat(object->fd, &info) != 0) {
+        posix::SetLastErrorFromErrno(errno, nullptr);
+        return FALSE;
+    }
+    if (lpFileSize != nullptr) *lpFileSize = static_cast<std::int64_t>(info.st_size);
+    return TRUE;
+}
+
+BOOL native::GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
+                         std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime) {
+    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
+    if (object == nullptr) return FALSE;
+    struct stat info;
+    if (fstat(object->fd, &info) != 0) {
+        posix::SetLastErrorFromErrno(errno, nullptr);
+        return FALSE;
+    }
+    // 100 ns units since 1601-01-01, as Windows counts file times; POSIX keeps no creation time,
+    // the status change time stands in for it.
+    const auto windows_time = [](const timespec& t) {
+        const std::int64_t kEpochDifference = 11644473600;  // seconds from 1601 to 1970
+        return static_cast<std::uint64_t>((t.tv_sec + kEpochDifference) * 10000000 +
+                                          t.tv_nsec / 100);
+    };
+    if (lpCreationTime != nullptr) *lpCreationTime = windows_time(info.st_ctim);
+    if (lpLastAccessTime != nullptr) *lpLastAccessTime = windows_time(info.st_atim);
+    if (lpLastWriteTime != nullptr) *lpLastWriteTime = windows_time(info.st_mtim);
     return TRUE;
 }
 

@@ -36,6 +36,50 @@ BOOL native::WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesT
     return result;
 }
 
+BOOL native::ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead,
+                      DWORD* lpNumberOfBytesRead, void* lpOverlapped) {
+    ::DWORD read = 0;
+    const ::BOOL result = ::ReadFile(hFile, lpBuffer, nNumberOfBytesToRead, &read,
+                                     static_cast<LPOVERLAPPED>(lpOverlapped));
+    if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = read;
+    return result;
+}
+
+BOOL native::SetFilePointerEx(HANDLE hFile, std::int64_t liDistanceToMove,
+                              std::int64_t* lpNewFilePointer, DWORD dwMoveMethod) {
+    LARGE_INTEGER distance;
+    distance.QuadPart = liDistanceToMove;
+    LARGE_INTEGER position;
+    position.QuadPart = 0;
+    const ::BOOL result = ::SetFilePointerEx(hFile, distance, &position, dwMoveMethod);
+    if (result && lpNewFilePointer != nullptr) *lpNewFilePointer = position.QuadPart;
+    return result;
+}
+
+BOOL native::SetEndOfFile(HANDLE hFile) { return ::SetEndOfFile(hFile); }
+
+BOOL native::GetFileSizeEx(HANDLE hFile, std::int64_t* lpFileSize) {
+    LARGE_INTEGER size;
+    size.QuadPart = 0;
+    const ::BOOL result = ::GetFileSizeEx(hFile, &size);
+    if (result && lpFileSize != nullptr) *lpFileSize = size.QuadPart;
+    return result;
+}
+
+BOOL native::GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
+                         std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime) {
+    FILETIME times[3] = {};
+    const ::BOOL result = ::GetFileTime(hFile, &times[0], &times[1], &times[2]);
+    std::uint64_t* targets[3] = {lpCreationTime, lpLastAccessTime, lpLastWriteTime};
+    for (int i = 0; result && i < 3; ++i) {
+        if (targets[i] != nullptr) {
+            *targets[i] = (static_cast<std::uint64_t>(times[i].dwHighDateTime) << 32) |
+                          times[i].dwLowDateTime;
+        }
+    }
+    return result;
+}
+
 BOOL native::CloseHandle(HANDLE hObject) { return ::CloseHandle(hObject); }
 
 BOOL native::DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,

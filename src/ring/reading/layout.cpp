@@ -1,14 +1,14 @@
 // Recognising the library's lines in a file (see layout.h).
-#include "layout.h"
+#include "scrivlet/reading/layout.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "scrivlet/format.h"
 #include "scrivlet/logfile.h"
-#include "utf.h"
+#include "scrivlet/reading/utf.h"
 
-namespace scrivlet::tool {
+namespace scrivlet::reading {
 namespace {
 
 using format::kBytesPerChar;
@@ -171,4 +171,4 @@ FileLayout ParseLayout(std::string_view head, std::string_view tail, std::uint64
     return layout;
 }
 
-}  // namespace scrivlet::tool
+}  // namespace scrivlet::reading

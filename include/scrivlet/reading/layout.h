@@ -5,20 +5,21 @@
 // "<counter> 1 1", "<header> 1 2" or "<footer> 1 3" as the library formats them, in UTF-16LE. A
 // counter line is recognised by its form; header and footer lines by their configured text, or by
 // their form when no text is given.
-#ifndef SCRIVLET_TOOLS_READER_LAYOUT_H
-#define SCRIVLET_TOOLS_READER_LAYOUT_H
+#ifndef SCRIVLET_READING_LAYOUT_H
+#define SCRIVLET_READING_LAYOUT_H
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "times.h"
+#include "scrivlet/export.h"
+#include "scrivlet/reading/times.h"
 
-namespace scrivlet::tool {
+namespace scrivlet::reading {
 
 // How much of the start and of the end of a file the layout needs: a counter line and a header
 // line of the greatest lengths.
-extern const std::size_t kLayoutWindow;
+SCRIVLET_RING_API extern const std::size_t kLayoutWindow;
 
 struct LibraryLine {
     bool present = false;
@@ -29,7 +30,7 @@ struct LibraryLine {
     std::string text;  // the text between the stamp and " 1 n", as UTF-8
 };
 
-struct FileLayout {
+struct SCRIVLET_RING_API FileLayout {
     std::uint64_t size = 0;
     LibraryLine counter;
     std::uint32_t counter_value = 0;
@@ -55,13 +56,13 @@ struct LayoutHints {
 };
 
 // head: the first min(size, kLayoutWindow) bytes; tail: the last min(size, kLayoutWindow) bytes.
-FileLayout ParseLayout(std::string_view head, std::string_view tail, std::uint64_t size,
-                       const LayoutHints& hints);
+SCRIVLET_RING_API FileLayout ParseLayout(std::string_view head, std::string_view tail,
+                                         std::uint64_t size, const LayoutHints& hints);
 
 // The text of a library line of this kind as the library formats it behind its stamp (for the
 // counter line, text is the counter's digits).
-std::string LibraryLineText(std::string_view text, unsigned int kind);
+SCRIVLET_RING_API std::string LibraryLineText(std::string_view text, unsigned int kind);
 
-}  // namespace scrivlet::tool
+}  // namespace scrivlet::reading
 
-#endif  // SCRIVLET_TOOLS_READER_LAYOUT_H
+#endif  // SCRIVLET_READING_LAYOUT_H

@@ -1,7 +1,7 @@
 // UTF-16LE into UTF-8 (see utf.h).
-#include "utf.h"
+#include "scrivlet/reading/utf.h"
 
-namespace scrivlet::tool {
+namespace scrivlet::reading {
 namespace {
 
 const std::uint32_t kReplacement = 0xFFFD;
@@ -60,4 +60,4 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     return out;
 }
 
-}  // namespace scrivlet::tool
+}  // namespace scrivlet::reading
