@@ -13,6 +13,10 @@ SCRIVLET_TOOL_PACKAGES=(libcli11-dev nlohmann-json3-dev)
 # they run. The Windows cross builds build GoogleTest from these sources too.
 SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config "${SCRIVLET_TOOL_PACKAGES[@]}"
   libspdlog-dev)
+# The collector of the shipping test (cli.shipping): rsyslog, started by the test on a loopback
+# port with a configuration of its own, fed through logger (bsdutils). Installed by .ci/run; the
+# test is skipped where rsyslogd is missing outside CI.
+SCRIVLET_COLLECTOR_PACKAGES=(rsyslog bsdutils)
 # The format check of .ci/steps/10-format.sh.
 SCRIVLET_FORMAT_PACKAGES=(clang-format)
 # The benchmark's peer (spdlog), its instruction counts (valgrind) and its charts (gnuplot);
