@@ -12,6 +12,7 @@ static tagScrivletRing_1* g_ring;
 static char g_text[300], g_big[65536];
 static tagScrivletRingOptions_1 g_options;
 static tagScrivletRingStats_1 g_stats;
+static tagScrivletRecord_1 g_many[70];
 
 /* Opens a ring of three files of raw records, configured in g_options. */
 static tagScrivletRing_1* Open(const char* folder, unsigned int size) {
@@ -38,6 +39,7 @@ static void Calls(void) {
     static const char kWords[] =
         "configuration: the file size is too small: 100 (file size in bytes; at least 688) "
         "[log file 46, place 3, parameter error, reason 9 too small]";
+    int i;
 
     /* A null pointer is a parameter failure of the ring with the argument's number; a short
      * record another, with its cbSize. The first failure stays; no record is no crash. */
@@ -52,14 +54,16 @@ static void Calls(void) {
     g_stats.cbSize = 8;
     CHECK(!ScrivletRing_GetStats_1(g_ring, &g_stats, &g_info) && Holds(&g_info, 50, 4, 9, 5, 8));
 
-    /* One record, then three in one write, read back. */
+    /* One record, then three in one write, then 70 (more than a call hands on on its stack). */
+    for (i = 0; i < 70; ++i) g_many[i].pRecord = "-", g_many[i].cbRecord = 1;
     CHECK(ScrivletRing_Write_1(g_ring, "one", 3, &g_info) &&
-          ScrivletRing_WriteRecords_1(g_ring, kRecords, 3, &g_info));
+          ScrivletRing_WriteRecords_1(g_ring, kRecords, 3, &g_info) &&
+          ScrivletRing_WriteRecords_1(g_ring, g_many, 70, &g_info));
     g_stats.cbSize = sizeof g_stats;
-    CHECK(ScrivletRing_GetStats_1(g_ring, &g_stats, &g_info) && g_stats.ullRecords == 4 &&
-          g_stats.ullWrites == 2 && g_stats.ullBytes == 11 && g_stats.ullWaiting == 0);
+    CHECK(ScrivletRing_GetStats_1(g_ring, &g_stats, &g_info) && g_stats.ullRecords == 74 &&
+          g_stats.ullWrites == 3 && g_stats.ullBytes == 81 && g_stats.ullWaiting == 0);
     CHECK(ScrivletRing_GetPath_1(g_ring, g_text, 99) == 17 && strstr(g_text, "c_0001.log"));
-    CHECK(ScrivletRing_Close_1(g_ring, &g_info) && FileHolds("ring-c", "onetwothree", 11));
+    CHECK(ScrivletRing_Close_1(g_ring, &g_info) && FileHolds("ring-c", "onetwothree---", 14));
 
     /* Text (bRaw 0) too long for a file goes in pieces (bSplit), as UTF-16 with CR LF; bFresh
      * starts at file 1. The path, whole and cut at a character, in a folder of UTF-8. */
