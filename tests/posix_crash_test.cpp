@@ -9,12 +9,8 @@
 // hold must be present, whole, and in the order acknowledged within its file; and the scrivlet
 // tool's verify (when built, SCRIVLET_TOOL) must report nothing but what a cut explains, in one
 // file at most. The stand-ins keep what they declare, as seen from their fsync and fdatasync calls
-// and from the descriptors they open.
-//
-// Kills: a child process writes numbered records and reports each one whose Write returned true;
-// it is killed with SIGKILL at a random moment (SCRIVLET_CRASH_ROUNDS rounds, default 50). Every
-// acknowledged record the ring has room for must be there, whole and in order, and a new object
-// must write the ring again.
+// and from the descriptors they open, and a write is in the file for any reader once it returns:
+// a killed writer cannot lose it (a writer killed for real: cli.kill_loses_no_acknowledged_group).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -26,8 +22,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <numeric>
-#include <random>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -36,7 +30,6 @@
 #include "platform/posix/handle_table.h"
 #include "platform/posix/paths.h"
 #include "scrivlet/ring.h"
-#include "support/child.h"
 #include "support/support.h"
 
 #ifndef SCRIVLET_TOOL
@@ -537,71 +530,6 @@ TEST(Durability, StandInsKeepWhatTheyDeclare) {
         EXPECT_TRUE(os::CloseHandle(file));
         EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "the descriptor is closed";
     }
-}
-
-// ---- Kills -----------------------------------------------------------------------------------
-
-// A child writing records 1, 2, ... through TQCLogFile_1 (or TQCLogFileM_1) into folder, each
-// reported once its Write returned true, killed with SIGKILL delay_ms after its first report;
-// returns what it reported.
-Acks KilledWriter(bool guarded, const std::string& folder, int delay_ms) {
-    Child child([&] {
-        TQCLogFileM_1 m;
-        TQCLogFile_1 s;
-        TQCLogFile_1& log = guarded ? m : s;
-        Info info{};
-        if (!Open(log, Config(3, 688, "crash", folder), &info)) return 2;
-        for (unsigned n = 1;; ++n) {
-            if (!log.Write(Record(n).data(), kRecordSize, &info)) return 3;
-            if (write(1, &n, sizeof n) != static_cast<ssize_t>(sizeof n)) return 4;
-        }
-    });
-    Acks acks;
-    unsigned n;
-    for (auto end = Clock::now() + milliseconds(5000); child.Read(&n, sizeof n, end);) {
-        if (acks.empty()) end = Clock::now() + milliseconds(delay_ms);
-        acks.emplace_back(0, Record(n));
-    }
-    child.End(milliseconds(0));
-    while (child.Read(&n, sizeof n, Clock::now() + milliseconds(5000))) {
-        acks.emplace_back(0, Record(n));
-    }
-    return acks;
-}
-
-TEST(CrashSafety, KilledWriterLosesNoAcknowledgedRecord) {
-    TempDir dir;
-    const char* env = std::getenv("SCRIVLET_CRASH_ROUNDS");
-    const int rounds = env != nullptr ? std::atoi(env) : 50;
-    const unsigned seed = std::random_device()();
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> delay(0, 160);
-    const std::size_t room = 2 * (688 / kRecordSize);  // two files: the third may be new
-    std::size_t rotated = 0;
-    for (int round = 0; round < rounds; ++round) {
-        const std::string folder = "r" + std::to_string(round);
-        SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
-        const Acks acks = KilledWriter(round % 2, folder, delay(random));
-        ASSERT_FALSE(acks.empty()) << "the child wrote nothing";
-        rotated += acks.size() > room / 2;
-        Folder ring;
-        for (int f = 1; f <= 3; ++f) {
-            const std::string name = folder + "/crash_000" + std::to_string(f) + ".log";
-            ring.files[name] = ReadBytes(name);
-        }
-        std::vector<std::size_t> kept(std::min(acks.size(), room));
-        std::iota(kept.begin(), kept.end(), acks.size() - kept.size());
-        ASSERT_EQ(CheckRecords(ring, acks, kept), "");
-        // A new object writes the ring again: it starts at file 1 and replaces it.
-        TQCLogFileM_1 next;
-        Info info{};
-        const std::string record = Record(1000000);
-        ASSERT_TRUE(Open(next, Config(3, 688, "crash", folder), &info) &&
-                    next.Write(record.data(), kRecordSize, &info) && next.Exit(&info))
-            << ::testing::PrintToString(info);
-        EXPECT_EQ(ReadBytes(folder + "/crash_0001.log"), record);
-    }
-    std::printf("%d rounds, %zu killed after a rotation\n", rounds, rotated);
 }
 
 }  // namespace

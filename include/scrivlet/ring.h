@@ -145,7 +145,7 @@ class SCRIVLET_RING_API Ring {
     std::string path() const;
     // The largest record the ring takes now, in bytes as stored (a UTF-16 record counts its
     // CR LF), or 0 when closed. It can shrink by 2 when the counter line of the next file gains
-    // a digit.
+    // a digit. With options.split: the largest record written whole, which every file takes.
     std::size_t largest_record() const;
     RingStats stats() const;
 
