@@ -7,14 +7,7 @@ import subprocess
 
 import pytest
 
-import scrivlet
-from scrivlet import _library
-
 TOOL = os.environ.get("SCRIVLET_TOOL") or shutil.which("scrivlet")
-
-
-def pytest_report_header():
-    return f"scrivlet {scrivlet.__file__}, library {_library.library()._name}, tool {TOOL}"
 
 
 @pytest.fixture

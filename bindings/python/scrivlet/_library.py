@@ -142,11 +142,9 @@ def _load() -> ctypes.CDLL:
             function = getattr(library, name)
             function.restype, function.argtypes = restype, argtypes
         return library
-    raise OSError(
-        "the scrivlet ring library (libscrivlet-ring) was not found"
-        + (": " + "; ".join(tried) if tried else "")
-        + f"; install it, or set {ENVIRONMENT} to the library or its folder"
-    )
+    found = "could not be loaded: " + "; ".join(tried) if tried else "was not found"
+    raise OSError(f"the scrivlet ring library (libscrivlet-ring) {found}; install it, or set"
+                  f" {ENVIRONMENT} to the library or its folder")
 
 
 _library: Optional[ctypes.CDLL] = None
