@@ -22,6 +22,7 @@ import os
 import sys
 import sysconfig
 import threading
+from ctypes import c_char_p, c_int, c_size_t, c_uint, c_void_p
 from pathlib import Path
 from typing import List, Optional
 
@@ -30,13 +31,6 @@ VERSION = "5.0.0"
 SOVERSION = int(VERSION.split(".")[0])
 ENVIRONMENT = "SCRIVLET_RING_LIBRARY"
 
-c_uint, c_int, c_size_t, c_char_p, c_void_p = (
-    ctypes.c_uint,
-    ctypes.c_int,
-    ctypes.c_size_t,
-    ctypes.c_char_p,
-    ctypes.c_void_p,
-)
 
 
 class Info(ctypes.Structure):
@@ -135,12 +129,12 @@ def _load() -> ctypes.CDLL:
     for candidate in _candidates():
         try:
             library = ctypes.CDLL(candidate)
-        except OSError as error:
+            for name, (restype, argtypes) in _SIGNATURES.items():
+                function = getattr(library, name)  # AttributeError: a library without it
+                function.restype, function.argtypes = restype, argtypes
+        except (OSError, AttributeError) as error:
             tried.append(f"{candidate}: {error}")
             continue
-        for name, (restype, argtypes) in _SIGNATURES.items():
-            function = getattr(library, name)
-            function.restype, function.argtypes = restype, argtypes
         return library
     found = "could not be loaded: " + "; ".join(tried) if tried else "was not found"
     raise OSError(f"the scrivlet ring library (libscrivlet-ring) {found}; install it, or set"

@@ -159,10 +159,12 @@ class Ring:
     def write(self, record: Record) -> None:
         """Writes one record (str as UTF-8, or bytes) and returns once it is on the storage.
 
-        Raises RingError on a failure; the record may or may not be in the ring then.
+        Safe from any number of threads at once. Raises RingError on a failure (the record may
+        or may not be in the ring then), and on a closed ring (the ring is not open).
         """
         data = record.encode("utf-8") if isinstance(record, str) else bytes(record)
         info = Info()
+        # The calls inside the library are counted, so that close never ends the ring under one.
         with self._lock:
             handle = self._handle
             if handle is None:
