@@ -507,7 +507,7 @@ bool Synced(const fs::path& path) {
 
 // What each operation declares durable is synced before the call returns or written through; a
 // replaced file starts empty with the last error 183, readable by others while it is open, and is
-// kept from child processes.
+// kept from child processes; its writes block as usual.
 TEST(Durability, StandInsKeepWhatTheyDeclare) {
     TempDir dir;
     const os::posix::Durability& declared = os::posix::kDurability;
@@ -529,6 +529,7 @@ TEST(Durability, StandInsKeepWhatTheyDeclare) {
                   replacing ? declared.truncation : declared.file_entry);
         const int fd = os::posix::Find(file, os::posix::Kind::kFile)->fd;
         EXPECT_EQ((fcntl(fd, F_GETFL) & O_DSYNC) == O_DSYNC, declared.write);
+        EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "writes wait as usual";
         EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
         os::DWORD written = 0;
         EXPECT_TRUE(os::WriteFile(file, "abc", 3, &written, nullptr));

@@ -16,7 +16,8 @@ WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 # Every DLL and program imports only DLLs that Windows itself ships (and the C hosts among the
-# tests this library's own DLLs; the ring DLL may import the core's).
+# tests this library's own DLLs; the ring DLL, which carries its own copy of the core, may
+# import the core's all the same).
 check_imports() {
   local objdump=$1
   shift

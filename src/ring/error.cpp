@@ -74,6 +74,9 @@ const CodeWords kSystemErrors[] = {
     {os::ERROR_BUSY, "the resource is busy"},
     {os::ERROR_ALREADY_EXISTS, "already exists"},
     {os::ERROR_FILENAME_EXCED_RANGE, "file name or extension too long"},
+    {os::ERROR_BAD_FILE_TYPE,
+     "the ring file is not a regular file (a symbolic link, FIFO, socket, device or directory "
+     "holds its name; it was left as it was)"},
     {os::ERROR_FILE_TOO_LARGE, "file too large"},
     {os::ERROR_NOT_OWNER, "attempt to release a mutex not owned by the caller"},
     {os::ERROR_NOACCESS, "invalid access to memory location"},

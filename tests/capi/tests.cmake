@@ -20,12 +20,12 @@ foreach(host IN LISTS hosts)
   add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${source}_test.c)
   set_target_properties(${target} PROPERTIES C_STANDARD ${standard} C_STANDARD_REQUIRED ON
                                              C_EXTENSIONS OFF)
-  target_link_libraries(${target} PRIVATE scrivlet ${library})
+  target_link_libraries(${target} PRIVATE ${library})
   scrivlet_warnings(${target})
   if(WIN32)
     target_link_options(${target} PRIVATE -static)
     add_custom_command(TARGET ${target} POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
-      $<TARGET_FILE:scrivlet> $<TARGET_FILE:${library}> $<TARGET_FILE_DIR:${target}>)
+      $<TARGET_FILE:${library}> $<TARGET_FILE_DIR:${target}>)
   endif()
   file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${source}_c${standard})
   add_test(NAME ${source}.c${standard} COMMAND ${target}

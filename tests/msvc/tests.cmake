@@ -4,9 +4,8 @@
 # is exported as their compiler expects. With them, the C host of the ring's C interface
 # (capi/ring_c_test.c), against the MinGW scrivlet-ring.dll of the same architecture in
 # SCRIVLET_MINGW_RING_DIR (the presets name build/mingw-*/src/ring: build that first), through an
-# import library made from its scrivlet-ring.def as such a host's toolchain makes one; it runs
-# from a folder of its own beside the MinGW DLLs. The hosts run under the emulator (Wine), each in
-# a folder of its own. A Wine error, a missing import or a block released on another heap fails
+# import library made from its scrivlet-ring.def as such a host's toolchain makes one. The hosts
+# run under the emulator (Wine), each in a folder of its own. A Wine error, a missing import or a block released on another heap fails
 # the test, as does a failed check.
 if(NOT MSVC)
   return()
@@ -32,8 +31,7 @@ if(SCRIVLET_MINGW_RING_DIR)
   scrivlet_msvc_import_library(scrivlet_host_ring ${CMAKE_CURRENT_BINARY_DIR}/scrivlet-ring.def)
   add_executable(scrivlet_msvc_ring_c ${CMAKE_CURRENT_LIST_DIR}/../capi/ring_c_test.c
                                       ${CMAKE_CURRENT_LIST_DIR}/start.c)
-  set_target_properties(scrivlet_msvc_ring_c PROPERTIES LINK_DEPENDS ${ring}.dll
-                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/ring_c)
+  set_target_properties(scrivlet_msvc_ring_c PROPERTIES LINK_DEPENDS ${ring}.dll)
   list(APPEND hosts scrivlet_msvc_ring_c)
 endif()
 
@@ -41,7 +39,7 @@ foreach(host IN LISTS hosts)
   if(host STREQUAL "scrivlet_msvc_ring_c")
     target_include_directories(${host} PRIVATE ${PROJECT_SOURCE_DIR}/include)
     target_link_libraries(${host} PRIVATE scrivlet_host_ring)
-    set(dlls ${ring}.dll ${SCRIVLET_MINGW_RING_DIR}/../scrivlet.dll)
+    set(dlls ${ring}.dll)
   else()
     target_link_libraries(${host} PRIVATE scrivlet scrivlet_msvc_support scrivlet_host_ucrtbase)
     set(dlls $<TARGET_FILE:scrivlet>)
