@@ -16,6 +16,10 @@ SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 python3-pytest pkg-con
   "${SCRIVLET_TOOL_PACKAGES[@]}" libspdlog-dev)
 # `pip install ./bindings/python` offline (.ci/steps/45-python.sh): pip, and setuptools to build.
 SCRIVLET_PYTHON_PACKAGES=(python3-pip python3-setuptools)
+# The collector of the shipping test (cli.shipping): rsyslog, started by the test on a loopback
+# port with a configuration of its own, fed through logger (bsdutils). Installed by .ci/run; the
+# test is skipped where rsyslogd is missing outside CI.
+SCRIVLET_COLLECTOR_PACKAGES=(rsyslog bsdutils)
 # The format check of .ci/steps/10-format.sh.
 SCRIVLET_FORMAT_PACKAGES=(clang-format)
 # The benchmark's peer (spdlog), its instruction counts (valgrind) and its charts (gnuplot);

@@ -40,6 +40,7 @@ struct CatOptions {
     double interval = 0.2;  // seconds between looks at the files while following
     std::string since;      // as given; empty: no bound
     std::string until;
+    std::string cursor_file;  // empty: none
 };
 CLI::App* AddCatCommand(CLI::App& program, CatOptions& options);
 int RunCat(const CatOptions& options);
