@@ -1,9 +1,7 @@
 # The Python package's tests run against a built ring library and the scrivlet tool, which reads
 # the rings back: ctest names both (SCRIVLET_RING_LIBRARY, SCRIVLET_TOOL) and puts the package
 # of the checkout on PYTHONPATH; the CI steps run them against an installed package instead.
-import os
-import shutil
-import subprocess
+import os, shutil, subprocess
 
 import pytest
 
