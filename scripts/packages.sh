@@ -9,10 +9,13 @@ SCRIVLET_BUILD_PACKAGES=(cmake ninja-build g++)
 # The command-line host's own: CLI11 for its arguments, nlohmann-json for its JSON.
 SCRIVLET_TOOL_PACKAGES=(libcli11-dev nlohmann-json3-dev)
 # What the default preset builds beyond the library: the tests (GoogleTest; Python and pkg-config
-# for the hosts of the C interface and of the installed package) and the command-line host that
-# they run. The Windows cross builds build GoogleTest from these sources too.
-SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 pkg-config "${SCRIVLET_TOOL_PACKAGES[@]}"
-  libspdlog-dev)
+# for the hosts of the C interface and of the installed package; pytest for the Python package)
+# and the command-line host that they run. The Windows cross builds build GoogleTest from these
+# sources too.
+SCRIVLET_TEST_PACKAGES=(libgtest-dev libgmock-dev python3 python3-pytest pkg-config
+  "${SCRIVLET_TOOL_PACKAGES[@]}" libspdlog-dev)
+# `pip install ./bindings/python` offline (.ci/steps/45-python.sh): pip, and setuptools to build.
+SCRIVLET_PYTHON_PACKAGES=(python3-pip python3-setuptools)
 # The collector of the shipping test (cli.shipping): rsyslog, started by the test on a loopback
 # port with a configuration of its own, fed through logger (bsdutils). Installed by .ci/run; the
 # test is skipped where rsyslogd is missing outside CI.
