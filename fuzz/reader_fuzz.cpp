@@ -4,8 +4,9 @@
 // encoding, the second the size of the pieces records are fed in; the rest is the file.
 //
 // Properties: the layout's parts lie in order within the file and every line it recognises ends
-// in CR LF with a stamp that parses; records fed in pieces come out exactly as fed whole; raw
-// records give back the bytes they came from; decoded text is well-formed UTF-8 and no record
+// in CR LF with a stamp that parses; records and library lines among them fed in pieces come out
+// exactly as fed whole, each ending where the next begins; raw records and lines give back the
+// bytes they came from; decoded text is well-formed UTF-8 and no record
 // held back is longer than the limit; a time the command line could give parses back from its own
 // text.
 #include <cstdint>
@@ -60,7 +61,7 @@ std::vector<Record> Feed(Encoding encoding, std::string_view bytes, std::size_t 
     RecordReader reader(encoding, limit);
     std::vector<Record> records;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        reader.Feed(bytes.substr(at, piece), 1, records);
+        reader.Feed(bytes.substr(at, piece), 1, at, records);
     }
     reader.Finish(records);
     return records;
@@ -105,14 +106,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Record> pieces = Feed(encoding, records, piece, limit);
     FUZZ_CHECK(whole.size() == pieces.size());
     std::string joined;
+    std::uint64_t end = 0;
     for (std::size_t i = 0; i < whole.size(); ++i) {
-        FUZZ_CHECK(whole[i].text == pieces[i].text && whole[i].ended == pieces[i].ended);
+        const Record& record = whole[i];
+        FUZZ_CHECK(record.text == pieces[i].text && record.ended == pieces[i].ended &&
+                   record.end == pieces[i].end && record.line.kind == pieces[i].line.kind);
+        // Records and lines follow each other, each ending where the next begins.
+        FUZZ_CHECK(record.end_file == 1 && record.end > end && record.end <= records.size());
         // A record ends at the first line end: none lies inside one (an empty line included).
-        FUZZ_CHECK(whole[i].text.find(encoding == Encoding::kRaw ? "\n" : "\r\n") ==
+        FUZZ_CHECK(record.text.find(encoding == Encoding::kRaw ? "\n" : "\r\n") ==
                    std::string::npos);
-        FUZZ_CHECK(encoding == Encoding::kRaw ? whole[i].text.size() <= limit
-                                              : WellFormedUtf8(whole[i].text));
-        joined += whole[i].text + (whole[i].ended ? "\n" : "");
+        if (record.line.kind != 0) {
+            // A library line: its bytes as stored, and its text theirs.
+            const LibraryLine& line = record.line.line;
+            FUZZ_CHECK(line.begin == end && line.end == record.end);
+            CheckLine(line, records);
+            joined += records.substr(line.begin, line.end - line.begin);
+        } else {
+            FUZZ_CHECK(encoding == Encoding::kRaw ? record.text.size() <= limit
+                                                  : WellFormedUtf8(record.text));
+            joined += record.text + (record.ended ? "\n" : "");
+        }
+        end = record.end;
     }
     FUZZ_CHECK(encoding != Encoding::kRaw || joined == records);
 

@@ -26,6 +26,7 @@ struct WriteOptions {
     bool raw = false;
     bool stamp = false;
     bool quiet = false;
+    bool fresh = false;  // start at file 1, replacing it, instead of continuing the ring
 };
 CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options);
 int RunWrite(const WriteOptions& options);
@@ -39,6 +40,7 @@ struct CatOptions {
     double interval = 0.2;  // seconds between looks at the files while following
     std::string since;      // as given; empty: no bound
     std::string until;
+    std::string cursor_file;  // empty: none
 };
 CLI::App* AddCatCommand(CLI::App& program, CatOptions& options);
 int RunCat(const CatOptions& options);

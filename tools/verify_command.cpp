@@ -5,8 +5,11 @@
 // line where one is configured), torn tail (the file ends inside a library line, or its records
 // do not end in a line end while no footer closes the file), and the library lines the options
 // ask for; records that go on in the next file are a long line split across files, not a torn
-// tail. Across files: jumps in the counter sequence (files lost or a writer that started
-// again); counters before the oldest file are files that the ring itself has overwritten.
+// tail. Inside files: the run marks where a writer continued the file after a restart, counted
+// and named (a restart that continued the ring is no problem, nor is a file continued after its
+// footer). Across files: jumps in the counter sequence (files lost, or a writer that started
+// afresh at 1 and replaced the files it wrote); counters before the oldest file are files that the
+// ring itself has overwritten.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
@@ -23,7 +26,15 @@ struct FileReport {
     RingFile file;
     bool torn = false;
     int closed = -1;  // 1 footer present, 0 missing, -1 no footer configured
+    std::vector<RunMark> restarts;
     std::vector<std::string> problems;
+
+    std::string LastStamp() const {
+        const std::string last = file.layout.LastStamp();
+        if (restarts.empty()) return last;
+        const std::string mark = MomentText(restarts.back().moment);
+        return mark > last ? mark : last;
+    }
 };
 
 struct Gap {
@@ -62,7 +73,14 @@ FileReport Check(const RingFile& file, bool continued, const VerifyOptions& opti
                                   " bytes");
     }
     if (ring.counter && !layout.counter.present) report.problems.push_back("no counter line");
-    if (options.ring.header_given && !ring.header.empty() && !layout.header.present) {
+    report.restarts =
+        FindRunMarks(file, options.ring.Hints(), options.raw ? Encoding::kRaw : Encoding::kUtf16);
+    // A run cut off between the counter line and the header line of its new file: the restart
+    // that continues the file writes both, right behind.
+    const bool header_behind =
+        !report.restarts.empty() && report.restarts[0].begin == layout.records_begin;
+    if (options.ring.header_given && !ring.header.empty() && !layout.header.present &&
+        !header_behind) {
         report.problems.push_back("no header line");
     }
     if (options.ring.footer_given && !ring.footer.empty()) {
@@ -89,13 +107,40 @@ std::vector<Gap> FindGaps(const std::vector<RingFile>& files) {
         const FileLayout& before = files[i - 1].layout;
         const FileLayout& after = files[i].layout;
         if (!before.counter.present || !after.counter.present) continue;
-        if (format::NextCounter(before.counter_value) == after.counter_value) continue;
+        if (format::NextCounter(before.counter_value) == after.counter_value &&
+            (after.counter_value != 1 || before.counter_value == format::kCounterMax)) {
+            continue;
+        }
+        // A writer that started afresh counts from 1 again; its first files may be replaced.
+        const bool afresh = after.counter_value <= before.counter_value &&
+                            before.counter_value - after.counter_value < 0x80000000u;
         Gap gap;
         gap.from = before.counter_value;
         gap.to = after.counter_value;
-        if (after.counter_value == format::NextCounter(format::kCounterMax)) {
-            gap.text = "the counter starts again at " + std::to_string(gap.to) + " after " +
-                       std::to_string(gap.from) + " (a new writer on the same ring)";
+        if (afresh) {
+            // The files from here to the next jump are the new writer's.
+            std::size_t last = i;
+            while (last + 1 < files.size() && files[last + 1].layout.counter.present &&
+                   files[last + 1].layout.counter_value ==
+                       format::NextCounter(files[last].layout.counter_value)) {
+                ++last;
+            }
+            const std::string newer = last == i ? "file " + NumberText(files[i].number)
+                                                : "files " + NumberText(files[i].number) + " to " +
+                                                      NumberText(files[last].number);
+            gap.text =
+                "the counter starts again at " + std::to_string(gap.to) + " after " +
+                std::to_string(gap.from) + ", in file " + NumberText(files[i].number) +
+                " after file " + NumberText(files[i - 1].number) + ": a writer started afresh" +
+                (gap.to != 1
+                     ? " (its files before counter " + std::to_string(gap.to) + " replaced since)"
+                     : "") +
+                ", so " +
+                (last + 1 == files.size()
+                     ? "file " + NumberText(files[last].number) + " is the newest"
+                     : newer + (last == i ? " came" : " come") + " after file " +
+                           NumberText(files[i - 1].number)) +
+                " and the files it replaced are gone";
         } else {
             const std::uint32_t missing =
                 after.counter_value > before.counter_value
@@ -123,12 +168,25 @@ void PrintText(const VerifyOptions& options, const std::vector<FileReport>& repo
             std::cout << "-";
         }
         std::cout << "  " << (layout.FirstStamp().empty() ? "-" : layout.FirstStamp()) << " .. "
-                  << (layout.LastStamp().empty() ? "-" : layout.LastStamp()) << "  " << layout.size
+                  << (report.LastStamp().empty() ? "-" : report.LastStamp()) << "  " << layout.size
                   << "/" << options.ring.options.size << " bytes  "
                   << (report.closed == 1   ? "closed"
                       : report.closed == 0 ? "NOT CLOSED"
                                            : "-")
                   << (report.torn ? "  TORN" : "") << "\n";
+        if (!report.restarts.empty()) {
+            std::size_t clean = 0;
+            std::string when;
+            for (std::size_t i = 0; i < report.restarts.size(); ++i) {
+                clean += report.restarts[i].closed;
+                if (i < 3) when += (i > 0 ? ", " : "") + MomentText(report.restarts[i].moment);
+            }
+            std::cout << "    continued after " << report.restarts.size()
+                      << " restart(s) of its writer, at " << when
+                      << (report.restarts.size() > 3 ? ", ..." : "");
+            if (clean > 0) std::cout << " (" << clean << " after a clean close)";
+            std::cout << "\n";
+        }
         for (const std::string& problem : report.problems) {
             std::cout << "    problem: " << problem << "\n";
         }
@@ -137,6 +195,12 @@ void PrintText(const VerifyOptions& options, const std::vector<FileReport>& repo
     if (overwritten > 1) {
         std::cout << "  counters 1 to " << overwritten - 1
                   << " were in files that the ring has overwritten since\n";
+    }
+    std::size_t restarts = 0;
+    for (const FileReport& report : reports) restarts += report.restarts.size();
+    if (restarts > 0) {
+        std::cout << "  the ring was continued after " << restarts
+                  << " restart(s) of its writer (run marks inside files): no problem\n";
     }
     if (problems == 0) {
         std::cout << "ok: no problems found\n";
@@ -156,6 +220,7 @@ void PrintJson(const VerifyOptions& options, const std::vector<FileReport>& repo
     out["limit"] = options.ring.options.size;
     out["order"] = OrderKeyName(key);
     out["files"] = Json::array();
+    std::size_t restarts = 0;
     for (const FileReport& report : reports) {
         const FileLayout& layout = report.file.layout;
         Json file;
@@ -163,14 +228,22 @@ void PrintJson(const VerifyOptions& options, const std::vector<FileReport>& repo
         file["path"] = report.file.path;
         file["counter"] = layout.counter.present ? Json(layout.counter_value) : Json();
         file["first_stamp"] = layout.First() ? Json(layout.FirstStamp()) : Json();
-        file["last_stamp"] = layout.Last() ? Json(layout.LastStamp()) : Json();
+        file["last_stamp"] = layout.Last() ? Json(report.LastStamp()) : Json();
         file["size"] = layout.size;
         file["record_bytes"] = layout.records_end - layout.records_begin;
         file["closed"] = report.closed < 0 ? Json() : Json(report.closed == 1);
         file["torn"] = report.torn;
+        file["restarts"] = Json::array();
+        for (const RunMark& mark : report.restarts) {
+            file["restarts"].push_back(Json{{"stamp", MomentText(mark.moment)},
+                                            {"offset", mark.begin},
+                                            {"closed", mark.closed}});
+        }
+        restarts += report.restarts.size();
         file["problems"] = report.problems;
         out["files"].push_back(file);
     }
+    out["restarts"] = restarts;
     out["gaps"] = Json::array();
     for (const Gap& gap : gaps) {
         out["gaps"].push_back(Json{{"from", gap.from}, {"to", gap.to}, {"text", gap.text}});

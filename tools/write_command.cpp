@@ -226,7 +226,9 @@ CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options) {
         "Write each line of standard input as one record into a ring, every line on the storage "
         "before the next read of the input (all lines waiting in the pipe go out together). "
         "Records are UTF-16LE text ending in CR LF (invalid UTF-8 becomes U+FFFD) unless --raw. "
-        "A line longer than a file holds becomes several records. The ring is closed with its "
+        "A line longer than a file holds becomes several records. A ring already in the folder "
+        "is continued after its newest file, replacing nothing (--fresh starts at file 1). The "
+        "ring is closed with its "
         "footer at the end of the input and on SIGINT or SIGTERM. On a terminal a progress line "
         "shows lines/s, bytes/s and the current file.");
     AddRingOptions(*command, options.ring);
@@ -235,6 +237,9 @@ CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options) {
     command->add_flag("--stamp", options.stamp,
                       "Put the library's time stamp (the one in front of its own lines) in front "
                       "of each line, the moment the line was read");
+    command->add_flag("--fresh", options.fresh,
+                      "Start at file 1 with counter 1, replacing file 1, instead of continuing "
+                      "the ring after its newest file");
     command->add_flag("-q,--quiet", options.quiet, "No progress line on a terminal");
     return command;
 }
@@ -244,6 +249,7 @@ int RunWrite(const WriteOptions& given) {
     scrivlet::RingOptions options = given.ring.options;
     options.text = given.raw ? scrivlet::Text::raw : scrivlet::Text::utf16;
     options.split = true;
+    options.resume = !given.fresh;
     options.group_bytes = 2 * kGroupBound;
     scrivlet::Ring ring;
     scrivlet::Error error;

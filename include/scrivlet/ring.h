@@ -81,8 +81,16 @@ struct SCRIVLET_RING_API Error {
 // The ring's own failures (Error::info.uiModule == kModuleRing, uiLocation one of these).
 constexpr unsigned int kModuleRing = 50;
 enum RingPlace : unsigned int {
-    kRingNotOpen = 1,      // write or close on a ring that is not open
-    kRingAlreadyOpen = 2,  // open on a ring that is open
+    kRingNotOpen = 1,         // write or close on a ring that is not open
+    kRingAlreadyOpen = 2,     // open on a ring that is open
+    kRingBadArgument = 3,     // the C interface (ring_c.h): a null pointer where an object is
+                              // needed (parameter error; uiValue the argument's number, from 1)
+    kRingContinueFailed = 4,  // the end of the newest file could not be read, cut or ended
+                              // (system error)
+    kRingRecordSize = 5,      // the C interface: a record whose cbSize is below this
+                              // generation's (parameter error, reason too small; uiValue cbSize)
+    kRingRuntime = 6,         // the C interface: the C++ runtime failed, no memory (system error
+                              // 8) or another exception (runtime error)
 };
 
 // Counts since open(), for a host that wants to know how well writes were grouped.
@@ -102,9 +110,19 @@ class SCRIVLET_RING_API Ring {
     Ring(Ring&&) = delete;
     Ring& operator=(Ring&&) = delete;
 
-    // Configures the ring, creates its folder and opens its first file (file 1, replacing an
-    // earlier one). A refusal of the configuration comes back with the log file's place (1 to
-    // 8, the true length of a text that was too long) in error.
+    // Configures the ring, creates its folder and opens its file. With options.resume (the
+    // default) the ring continues after its newest file in the folder (the order `scrivlet cat`
+    // reads in): in that file while it has room, else in the next one with the next counter;
+    // nothing is replaced. The newest file first ends cleanly: in a text ring a record that a
+    // crash cut short (the bytes behind its last line end, fewer than 64 KiB) is dropped, since
+    // it was never acknowledged, and a longer unfinished tail is ended with CR LF; in a raw ring
+    // a tail without its LF gets one. Then the ring's opening lines (the counter line with that
+    // file's own counter, the header line) are written again, with the time of the restart, to
+    // mark where this run begins. Without options.resume, or without a file of the ring in the
+    // folder, the ring opens file 1 with counter 1, replacing an earlier file 1. A refusal of
+    // the configuration comes back with the log file's place (1 to 8, the true length of a text
+    // that was too long) in error; a file that cannot be continued with place 9 (module 46) or
+    // kRingContinueFailed and the system's error code.
     bool open(const RingOptions& options, Error& error);
 
     // Whether open() would take the configuration, without touching the disk: false with the

@@ -58,6 +58,7 @@ const DWORD ERROR_DIR_NOT_EMPTY = 145;
 const DWORD ERROR_BUSY = 170;
 const DWORD ERROR_ALREADY_EXISTS = 183;
 const DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+const DWORD ERROR_BAD_FILE_TYPE = 222;
 const DWORD ERROR_FILE_TOO_LARGE = 223;
 const DWORD ERROR_NOT_OWNER = 288;
 const DWORD ERROR_NOACCESS = 998;
@@ -153,7 +154,6 @@ typedef BOOL SetEndOfFileFunction(HANDLE hFile);
 typedef BOOL GetFileSizeExFunction(HANDLE hFile, std::int64_t* lpFileSize);
 typedef BOOL GetFileTimeFunction(HANDLE hFile, std::uint64_t* lpCreationTime,
                                  std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime);
-typedef BOOL FlushFileBuffersFunction(HANDLE hFile);
 typedef BOOL CloseHandleFunction(HANDLE hObject);
 typedef BOOL DuplicateHandleFunction(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
                                      HANDLE hTargetProcessHandle, HANDLE* lpTargetHandle,
@@ -177,7 +177,6 @@ struct Api {
     SetEndOfFileFunction* SetEndOfFile;
     GetFileSizeExFunction* GetFileSizeEx;
     GetFileTimeFunction* GetFileTime;
-    FlushFileBuffersFunction* FlushFileBuffers;
     CloseHandleFunction* CloseHandle;
     DuplicateHandleFunction* DuplicateHandle;
     GetFileAttributesWFunction* GetFileAttributesW;
@@ -200,7 +199,6 @@ SetFilePointerExFunction SetFilePointerEx;
 SetEndOfFileFunction SetEndOfFile;
 GetFileSizeExFunction GetFileSizeEx;
 GetFileTimeFunction GetFileTime;
-FlushFileBuffersFunction FlushFileBuffers;
 CloseHandleFunction CloseHandle;
 DuplicateHandleFunction DuplicateHandle;
 GetFileAttributesWFunction GetFileAttributesW;
@@ -247,7 +245,6 @@ inline BOOL GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
                         std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime) {
     return Table().GetFileTime(hFile, lpCreationTime, lpLastAccessTime, lpLastWriteTime);
 }
-inline BOOL FlushFileBuffers(HANDLE hFile) { return Table().FlushFileBuffers(hFile); }
 inline BOOL CloseHandle(HANDLE hObject) { return Table().CloseHandle(hObject); }
 inline BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
                             HANDLE hTargetProcessHandle, HANDLE* lpTargetHandle,

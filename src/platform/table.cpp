@@ -7,13 +7,12 @@ namespace os {
 namespace {
 
 constexpr Api kDefaults = {
-    native::CreateFileW,         native::WriteFile,          native::ReadFile,
-    native::SetFilePointerEx,    native::SetEndOfFile,       native::GetFileSizeEx,
-    native::GetFileTime,         native::FlushFileBuffers,   native::CloseHandle,
-    native::DuplicateHandle,     native::GetFileAttributesW, native::CreateDirectoryW,
-    native::GetLastError,        native::SetLastError,       native::CreateMutexW,
-    native::WaitForSingleObject, native::ReleaseMutex,       native::_ftime64_s,
-    native::_localtime64_s,
+    native::CreateFileW,        native::WriteFile,        native::ReadFile,
+    native::SetFilePointerEx,   native::SetEndOfFile,     native::GetFileSizeEx,
+    native::GetFileTime,        native::CloseHandle,      native::DuplicateHandle,
+    native::GetFileAttributesW, native::CreateDirectoryW, native::GetLastError,
+    native::SetLastError,       native::CreateMutexW,     native::WaitForSingleObject,
+    native::ReleaseMutex,       native::_ftime64_s,       native::_localtime64_s,
 };
 
 Api g_table = kDefaults;

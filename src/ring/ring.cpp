@@ -16,6 +16,7 @@
 #include "error_info.h"
 #include "places.h"
 #include "ring/group_commit.h"
+#include "ring/resume.h"
 #include "ring/text.h"
 #include "scrivlet/reading/utf.h"
 
@@ -36,6 +37,11 @@ const std::size_t kMaxGroupRecords = 65536;
 
 void StoreRingFailure(Error& error, RingPlace place) {
     detail::StoreFailure(&error.info, kModuleRing, 0, TQCLogFile_1::ERRORTYPE_RUNTIME, place, 0);
+}
+
+// A platform call of the ring's own failed with this error code.
+void StoreRingFailureCode(Info& info, RingPlace place, unsigned int code) {
+    detail::StoreFailure(&info, kModuleRing, code, TQCLogFile_1::ERRORTYPE_SYSTEM, place, 0);
 }
 
 // The log file that writes the groups. Only the leader of the group commit calls it while the
@@ -98,6 +104,59 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         }
         UpdateRoom();
         UpdatePath();
+    }
+
+    // Continues the ring already in the folder (resume.h): the newest file ends cleanly and the
+    // opening lines (counter line with that file's own counter, header line) mark where this
+    // run begins inside it. Where it has no room left for them, the footer and a record, the
+    // ring moves on to the next file as a rotation does (the footer first, unless the last run
+    // closed the file with one). Without a file to continue, the ring switches on as usual. The
+    // object is switched on after a true return; false leaves the failure in info.
+    bool Resume(Encoding encoding, Info& info) {
+        const detail::NewestFile newest = detail::FindNewest(m_uiFileCount, [this](unsigned n) {
+            m_uiFileNumber = n;
+            CreateFileName();
+            return static_cast<const TQ_WCHAR*>(m_szFolderFileName);
+        });
+        m_uiFileNumber = 0;
+        if (newest.number == 0) return Switch(true, &info);
+        const unsigned int counter = newest.counter ? newest.counter_value
+                                     : newest.largest_counter
+                                         ? format::NextCounter(newest.largest_counter)
+                                         : 1;
+        m_uiFileNumber = newest.number;
+        CreateFileName();
+        const os::HANDLE file = os::CreateFileW(
+            m_szFolderFileName, os::GENERIC_READ | os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
+            os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL | os::FILE_FLAG_WRITE_THROUGH, nullptr);
+        if (file == os::InvalidHandleValue()) {
+            detail::StoreFailure(&info, MODULE_LOGFILE, os::GetLastError(), ERRORTYPE_SYSTEM,
+                                 detail::kOpenFailed, 0);
+            return false;
+        }
+        std::uint64_t size = 0;
+        if (!detail::EndCleanly(file, newest, encoding, m_uiFileSize, size)) {
+            StoreRingFailureCode(info, kRingContinueFailed, os::GetLastError());
+            os::CloseHandle(file);
+            return false;
+        }
+        m_hFile = file;
+        m_bSwitchedOn = true;
+        m_uiFileBytes = static_cast<unsigned int>(std::min<std::uint64_t>(size, m_uiFileSize));
+        // The opening lines, the footer and one byte of a record must still fit.
+        const std::uint64_t counter_length =
+            m_bCounter ? format::kStampLength + std::to_string(counter).size() + 6 : 0;
+        const std::uint64_t lines = counter_length + m_uiHeaderLength + m_uiFooterLength;
+        if (size + format::kBytesPerChar * lines >= m_uiFileSize) {
+            m_uiCounter = format::NextCounter(counter);
+            // The footer where the last run left none and it still fits.
+            if (newest.footer || size + format::kBytesPerChar * m_uiFooterLength > m_uiFileSize) {
+                ShutDown();
+            }
+            return Switch(false, &info) && Switch(true, &info);
+        }
+        m_uiCounter = counter;
+        return WriteCounter(&info) && WriteHeader(&info);
     }
 
     void UpdateRoom() {
@@ -252,8 +311,9 @@ bool Ring::open(const RingOptions& options, Error& error) {
     }
     auto file = std::make_unique<RingFile>();
     if (!Configure(options, *file, error)) return false;
+    const Encoding encoding = options.text == Text::raw ? Encoding::kRaw : Encoding::kUtf16Line;
     Info info{};
-    if (!file->Switch(true, &info)) {
+    if (!(options.resume ? file->Resume(encoding, info) : file->Switch(true, &info))) {
         file->ShutDown();
         detail::KeepFirstFailure(error.info, info);
         return false;
@@ -266,7 +326,7 @@ bool Ring::open(const RingOptions& options, Error& error) {
         std::clamp(capacity / kBytesPerGroupRecord, kMinGroupRecords, kMaxGroupRecords);
     state_->commit = std::make_unique<GroupCommit>(*file, capacity, records);
     state_->file = std::move(file);
-    state_->encoding = options.text == Text::raw ? Encoding::kRaw : Encoding::kUtf16Line;
+    state_->encoding = encoding;
     state_->split = options.split;
     state_->split_limit = std::min(state_->file->SplitRoom(), state_->commit->Capacity());
     return true;

@@ -345,6 +345,36 @@ def case_hostile_files():
                 f"{name} {command}: {result.returncode}, no '{words}' in {text[:300]}")
 
 
+def case_hostile_writer():
+    # A ring file's place held by what is not a regular file, or by a file the writer may not
+    # write: `write` refuses it with its words and exit status 1 before anything is written; the
+    # thing and what it points to stay as they were, nothing appears beside it, and no line goes
+    # into a FIFO.
+    open("victim", "wb").write(b"not the ring's")
+    not_regular = "system error 222, the ring file is not a regular file"
+    rows = [  # (name, make the ring's first file, words)
+        ("link to a file", lambda p: os.symlink(os.path.abspath("victim"), p), not_regular),
+        ("link to a device", lambda p: os.symlink("/dev/null", p), not_regular),
+        ("dangling link", lambda p: os.symlink("nowhere", p), not_regular),
+        ("fifo", os.mkfifo, not_regular),
+        ("socket", lambda p: socket.socket(socket.AF_UNIX).bind(p), not_regular),
+        ("directory", os.mkdir, not_regular),
+        ("other owner", lambda p: [open(p, "wb").write(b"theirs"), os.chmod(p, 0o444),
+                                   os.geteuid() == 0 and os.chown(p, 65534, 65534)],  # nobody's
+         "system error 5, access denied"),
+    ]
+    for number, (name, make, words) in enumerate(rows):
+        path = f"w{number}/LogFile_1_0001.log"
+        os.mkdir(f"w{number}")
+        make(path)
+        seen = lambda: [(s.st_ino, s.st_mode, s.st_size, s.st_ctime_ns)
+                        for s in (os.lstat(path), os.stat("victim"))] + [os.listdir(f"w{number}")]
+        before, fifo = seen(), os.open(path, os.O_RDONLY | os.O_NONBLOCK) if name == "fifo" else None
+        result = run(["write", "-d", f"w{number}"], b"line\n")
+        assert (result.returncode == 1 and words.encode() in result.stderr and seen() == before
+                and (fifo is None or os.read(fifo, 99) == b"")), f"{name}: {result.stderr}"
+
+
 def case_readme_shipping_example():
     # The README's command line that ships a ring to a syslog collector, run as written against
     # a listener on this machine.

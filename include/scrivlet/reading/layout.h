@@ -5,6 +5,9 @@
 // "<counter> 1 1", "<header> 1 2" or "<footer> 1 3" as the library formats them, in UTF-16LE. A
 // counter line is recognised by its form; header and footer lines by their configured text, or by
 // their form when no text is given.
+//
+// A file may also hold library lines among its records, where a ring continued it after a
+// restart (RunMarks): the run mark.
 #ifndef SCRIVLET_READING_LAYOUT_H
 #define SCRIVLET_READING_LAYOUT_H
 
@@ -58,6 +61,57 @@ struct LayoutHints {
 // head: the first min(size, kLayoutWindow) bytes; tail: the last min(size, kLayoutWindow) bytes.
 SCRIVLET_RING_API FileLayout ParseLayout(std::string_view head, std::string_view tail,
                                          std::uint64_t size, const LayoutHints& hints);
+
+// The library line at the start of bytes (UTF-16LE), recognised by its form alone.
+struct LineAt {
+    unsigned int kind = 0;      // format::kCounterLine, kHeaderLine or kFooterLine; 0: none
+    bool more = false;          // bytes end before it can be told whether one starts there
+    std::size_t length = 0;     // its bytes, CR LF included
+    LibraryLine line;           // begin 0, end length
+    std::uint32_t counter = 0;  // the value of a counter line
+};
+// complete: bytes hold the whole line (up to and with its CR LF) if one is there; otherwise
+// more says whether more bytes could make one.
+SCRIVLET_RING_API LineAt LibraryLineAt(std::string_view bytes, bool complete);
+
+// The bytes behind the last line end of a text ring's newest file that a ring continuing the file
+// drops, a record a crash cut short; a longer unfinished tail is ended with a line end instead.
+constexpr std::uint64_t kTornTailLimit = 64 * 1024;
+
+// Where a run of the writer began inside a file. A ring that continues a file after a restart
+// first makes the file end cleanly, then writes the file's opening lines again with the time of
+// the restart: the counter line with the file's own counter value (when the file opens with one)
+// and the header line (when it has one). The footer line of the run before stands in front of
+// them when that run closed cleanly. Such lines among a file's records are the library's, not
+// records. A ring without counter and header lines leaves no mark, only the footer of a run that
+// closed cleanly.
+class SCRIVLET_RING_API RunMarks {
+  public:
+    RunMarks() = default;
+    RunMarks(const FileLayout& layout, const LayoutHints& hints);
+
+    struct Part {
+        bool library = false;  // the line is the library's, not a record
+        bool starts = false;   // a run begins with it: the records behind it are the new run's
+    };
+    // Takes the file's opening lines again (a file read before they were all written), keeping
+    // where the lines taken so far stand.
+    void Reopen(const FileLayout& layout);
+
+    // What the next line among the file's records is: line is LibraryLineAt's reading of it (kind
+    // 0 for a record).
+    Part Take(const LineAt& line);
+
+  private:
+    bool Matches(const LineAt& line, bool given, const std::string& text) const;
+
+    LayoutHints hints_;
+    bool counter_ = false;
+    std::uint32_t counter_value_ = 0;
+    bool header_ = false;
+    std::string header_text_;
+    bool after_counter_ = false;  // the line before was a run's counter line
+};
 
 // The text of a library line of this kind as the library formats it behind its stamp (for the
 // counter line, text is the counter's digits).

@@ -4,7 +4,10 @@
 //
 // Files are ordered by their counter lines where every file has one: counters that follow each
 // other (the largest counter is followed by 1) form a run, and runs (a writer that started again
-// at 1) are ordered by their first time stamp. Without counter lines in every file they are
+// at 1) are ordered by their first time stamp. Where counters from 1 on follow each other but the
+// time stamps say a file was begun before the one counted before it, a writer started afresh
+// there (its counters 1, 2, ... stand beside the higher counters of the writer before it), and the
+// time stamps decide. Without counter lines in every file they are
 // ordered by their first time stamp, and without that by modification time; never by name alone.
 // Empty files come last, by modification time.
 #ifndef SCRIVLET_READING_ORDER_H

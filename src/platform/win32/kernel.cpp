@@ -80,8 +80,6 @@ BOOL native::GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
     return result;
 }
 
-BOOL native::FlushFileBuffers(HANDLE hFile) { return ::FlushFileBuffers(hFile); }
-
 BOOL native::CloseHandle(HANDLE hObject) { return ::CloseHandle(hObject); }
 
 BOOL native::DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,

@@ -93,6 +93,78 @@ bool ParseCounter(const std::string& text, std::uint32_t& value) {
 const std::size_t kLayoutWindow =
     kBytesPerChar * (format::kCounterLineMaxLength + kLongestTextLine);
 
+LineAt LibraryLineAt(std::string_view bytes, bool complete) {
+    LineAt at;
+    // A line of the library starts with a digit of its stamp.
+    const bool digit = !bytes.empty() && bytes[0] >= '0' && bytes[0] <= '9';
+    if (bytes.size() < kBytesPerChar || !digit || bytes[1] != '\0') {
+        at.more = !complete && bytes.size() < kBytesPerChar && (bytes.empty() || digit);
+        return at;
+    }
+    const std::u16string units = Units(bytes.substr(0, kBytesPerChar * kLongestLine));
+    for (unsigned int kind : {format::kCounterLine, format::kHeaderLine, format::kFooterLine}) {
+        LibraryLine line;
+        std::size_t end = 0;
+        const LineState state = ReadLine(units, 0, kind, line, end);
+        if (state == LineState::kTorn && !complete && units.size() < kLongestLine) {
+            at.more = true;
+        } else if (state == LineState::kWhole &&
+                   (kind != format::kCounterLine || ParseCounter(line.text, at.counter))) {
+            at.kind = kind;
+            at.length = kBytesPerChar * end;
+            at.line = line;
+            at.line.end = at.length;
+            at.more = false;
+            return at;
+        }
+    }
+    return at;
+}
+
+RunMarks::RunMarks(const FileLayout& layout, const LayoutHints& hints) : hints_(hints) {
+    Reopen(layout);
+}
+
+void RunMarks::Reopen(const FileLayout& layout) {
+    counter_ = layout.counter.present;
+    counter_value_ = layout.counter_value;
+    header_ = layout.header.present;
+    header_text_ = layout.header.text;
+}
+
+bool RunMarks::Matches(const LineAt& line, bool given, const std::string& text) const {
+    return given ? !text.empty() && line.line.text == text : true;
+}
+
+RunMarks::Part RunMarks::Take(const LineAt& line) {
+    Part part;
+    const bool after_counter = after_counter_;
+    after_counter_ = false;
+    switch (line.kind) {
+        case format::kCounterLine:
+            // A run starts with the file's own counter value again.
+            part.library = part.starts = counter_ && line.counter == counter_value_;
+            after_counter_ = part.library;
+            break;
+        case format::kHeaderLine:
+            // Behind the run's counter line, or alone where the file opens with no counter line.
+            part.library = (counter_ ? after_counter : header_) &&
+                           (header_ ? line.line.text == header_text_
+                                    : Matches(line, hints_.header_given, hints_.header));
+            part.starts = part.library && !counter_;
+            break;
+        case format::kFooterLine:
+            // The footer of a run that closed cleanly; where no opening lines follow (a ring
+            // without them), the next run begins right behind it.
+            part.library = Matches(line, hints_.footer_given, hints_.footer);
+            part.starts = part.library && !counter_ && !header_;
+            break;
+        default:
+            break;
+    }
+    return part;
+}
+
 std::string LibraryLineText(std::string_view text, unsigned int kind) {
     if (kind != format::kCounterLine) return Formatted(text, 0, kind);
     const std::string tail = Formatted("", 0, kind).substr(1);

@@ -35,11 +35,18 @@ void OrderByCounter(const Files& files, std::vector<std::size_t>& order) {
         return older.ByStamp(a, b);
     });
     std::vector<std::vector<std::size_t>> runs;
+    bool from_one = false;  // the counters so far follow each other from 1
     for (std::size_t i : order) {
-        if (runs.empty() || format::NextCounter(files[runs.back().back()].counter_value) !=
-                                files[i].counter_value) {
-            runs.emplace_back();
-        }
+        const bool follows =
+            !runs.empty() &&
+            format::NextCounter(files[runs.back().back()].counter_value) == files[i].counter_value;
+        // A writer that starts afresh counts from 1 again in files 1, 2, ... and leaves the higher
+        // counters of the writers before it in the files it has not reached: among counters that
+        // follow each other from 1, a file begun before the one counted before it is older.
+        const bool earlier = follows && from_one && !files[i].first_stamp.empty() &&
+                             files[i].first_stamp < files[runs.back().back()].first_stamp;
+        if (!follows) from_one = files[i].counter_value == 1;
+        if (!follows || earlier) runs.emplace_back();
         runs.back().push_back(i);
     }
     // The counter's wrap: a run ending at the largest counter goes on with the run that starts

@@ -99,11 +99,14 @@ bool ParseMoment(std::string_view given, std::time_t now, Moment& moment, std::s
                 return false;
         }
         const std::time_t at = now - static_cast<std::time_t>(amount * seconds);
-        std::tm local{};
-        if (localtime_r(&at, &local) == nullptr) {
+        // The standard conversion, whose result is shared: readers parse their times on one
+        // thread, before any other starts.
+        const std::tm* converted = std::localtime(&at);
+        if (converted == nullptr) {
             why = "the time cannot be converted to local time";
             return false;
         }
+        const std::tm local = *converted;
         moment = {static_cast<unsigned int>(local.tm_year + 1900),
                   static_cast<unsigned int>(local.tm_mon + 1),
                   static_cast<unsigned int>(local.tm_mday),
