@@ -10,7 +10,7 @@
 // tool's verify (when built, SCRIVLET_TOOL) must report nothing but what a cut explains, in one
 // file at most. The stand-ins keep what they declare, as seen from their fsync and fdatasync calls
 // and from the descriptors they open, and a write is in the file for any reader once it returns:
-// a killed writer cannot lose it (a writer killed for real: cli.kill_loses_no_acknowledged_group).
+// a killed writer cannot lose it (writers killed for real: below and cli.writer_restarts).
 //
 // Restarts: a ring that wraps, its writer killed at random moments and restarted each time, loses
 // no acknowledged record; and every power cut during a restart keeps them.
@@ -271,6 +271,22 @@ std::string CheckRecords(const Folder& state, const Acks& acks,
     return "";
 }
 
+// The output of the scrivlet tool run with args in dir, and its exit status (-1: it did not
+// exit by itself).
+std::pair<std::string, int> Tool(const std::string& tool, const std::string& args,
+                                 const fs::path& dir = ".") {
+    const std::string command =
+        "cd '" + dir.string() + "' && exec '" + tool + "' " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        output.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
 // Runs the verify tool on the state, written into dir with modification times in the order of
 // the operations: it must not crash, and may report only what a cut explains (a file not closed,
 // a torn tail, a missing first line), in one file at most.
@@ -284,17 +300,9 @@ std::string CheckVerify(const Folder& state, const std::string& tool, const std:
         const timespec times[2] = {when, when};
         utimensat(AT_FDCWD, (dir / file.first).c_str(), times, 0);
     }
-    const std::string command =
-        "cd '" + dir.string() + "' && exec '" + tool + "' verify " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        output.append(buffer, n);
-    }
-    const int status = pclose(pipe);
+    const auto [output, status] = Tool(tool, "verify " + args, dir);
     fs::remove_all(dir);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+    if (status < 0 || status > 1) {
         return "verify ended with status " + std::to_string(status) + ":\n" + output;
     }
     static const char* const kExplained[] = {"not closed in an orderly way", "torn tail",
@@ -541,18 +549,6 @@ TEST(Durability, StandInsKeepWhatTheyDeclare) {
 
 namespace {
 
-// The output of the scrivlet tool run with args in the current directory, and its exit status.
-std::pair<std::string, int> Tool(const std::string& args) {
-    FILE* pipe =
-        popen(("exec '" + std::string(SCRIVLET_TOOL) + "' " + args + " 2>&1").c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    const int status = pclose(pipe);
-    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
 // A ring that wraps, its writer killed at random moments and started again each time (resuming):
 // every record acknowledged within the ring's reach is there once, in the order written, as
 // `scrivlet cat` prints it, and after one more restart `verify` finds no problem at all.
@@ -593,7 +589,7 @@ TEST(CrashSafety, RestartedRingLosesNothingAcknowledged) {
         scrivlet::Error error;
         ASSERT_TRUE(ring.open(options, error) && ring.close(error)) << error.message();
     }
-    const auto [text, status] = Tool("cat --folder ring --name log");
+    const auto [text, status] = Tool(SCRIVLET_TOOL, "cat --folder ring --name log");
     ASSERT_EQ(status, 0) << text;
     std::vector<unsigned> seen;
     std::istringstream lines(text);
@@ -612,6 +608,7 @@ TEST(CrashSafety, RestartedRingLosesNothingAcknowledged) {
         }
     }
     const auto [report, verified] = Tool(
+        SCRIVLET_TOOL,
         "verify --folder ring --name log --count 4 --size 4096 --header h --footer f --counter");
     EXPECT_EQ(verified, 0) << report;
     EXPECT_EQ(report.find("problem:"), std::string::npos) << report;

@@ -190,29 +190,6 @@ def case_writer_processes():
         assert stored.endswith(utf16(" Stopped 1 3")), stored
 
 
-def case_kill_loses_no_acknowledged_group():
-    # The writer reads again only once the group it holds is on the storage: when the pipe has
-    # drained after batch k + 1, batch k is acknowledged, and a SIGKILL must not lose it.
-    for round_ in range(3):
-        folder = f"k{round_}"
-        writer, pipe = start_writer(["-d", folder, "-s", "8192", "-c", "500", "--raw"])
-        batches = []
-        for k in range(4 + 3 * round_):
-            batches.append(b"".join(b"%d.%d.%d %s\n" % (round_, k, i, b"y" * (i * 37 % 300))
-                                    for i in range(30 + 40 * k)))
-            os.write(pipe, batches[-1])
-            deadline = time.monotonic() + 10  # no sleep: the kill follows the drain at once
-            while pipe_holds(pipe) > 0 and time.monotonic() < deadline:
-                pass
-        writer.send_signal(signal.SIGKILL)
-        writer.wait(timeout=10)
-        os.close(pipe)
-        stored = b"".join(open(f"{folder}/{f}", "rb").read() for f in sorted(os.listdir(folder)))
-        acknowledged = b"".join(batches[:-1])
-        assert stored.startswith(acknowledged), f"round {round_}: an acknowledged line is lost"
-        assert batches[-1].startswith(stored[len(acknowledged):]), f"round {round_}: stray bytes"
-
-
 def iso(stamp_text, shift_ms=0):
     moment = datetime.datetime.strptime(stamp_text, "%Y.%m.%d %H:%M:%S.%f")
     return (moment + datetime.timedelta(milliseconds=shift_ms)).isoformat(timespec="milliseconds")
