@@ -75,6 +75,10 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
                      std::uint64_t& ring_allocations, std::uint64_t& ring_writes,
                      const std::string& chart_data);
 
+// Case 6 too: the ring through its C interface (ring_c.h) against scrivlet::Ring with 1 and 8
+// threads, in root (durable: the working file system).
+void RingCCase(const Settings& settings, const std::string& root, bool durable, Table& table);
+
 // The table command: prints the machine's folders and the peer, probes the storage, runs the
 // cases that settings.only names (all when empty) and prints the table. 0 when the library and the
 // raw ring left files of equal sizes in every run, 1 otherwise.

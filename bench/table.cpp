@@ -55,8 +55,10 @@ int RunTable(Settings& settings) {
     if (wanted('6')) {
         GroupCommitCase(settings, durable_root, true, table, ring_allocations, ring_writes,
                         chart.empty() ? "" : chart + "-durable.dat");
+        RingCCase(settings, durable_root, true, table);
         GroupCommitCase(settings, shm_root, false, table, ring_allocations, ring_writes,
                         chart.empty() ? "" : chart + "-shm.dat");
+        RingCCase(settings, shm_root, false, table);
     }
     if (wanted('7')) {
         HeapCase(settings, table, guarded_allocations, guarded_writes, ring_allocations,

@@ -44,3 +44,16 @@ if(TARGET scrivlet_ring)
   install(FILES ${PROJECT_BINARY_DIR}/scrivlet-ring.pc
           DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endif()
+
+# The Python package over the ring library's C interface; it finds the library under the prefix
+# it is installed under.
+if(TARGET scrivlet_ring AND NOT WIN32)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/bindings/python/scrivlet/_library.py version
+       REGEX "^VERSION = ")
+  if(NOT version STREQUAL "VERSION = \"${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "bindings/python/scrivlet/_library.py has ${version}, the project "
+                        "${PROJECT_VERSION}: the Python package carries the library's version")
+  endif()
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/bindings/python/scrivlet
+          DESTINATION ${SCRIVLET_PYTHON_INSTALL_DIR} PATTERN __pycache__ EXCLUDE)
+endif()

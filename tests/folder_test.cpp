@@ -67,6 +67,7 @@ TEST(Folder, WalkResultsParentsFirstAndFailures) {
         {"C:", {0, 0, 1, 0}},
         {"C:\\", {0, 0, 1, 0}},
         {"Logs\\App", {0, 0, 2, 2}},
+        {"Inner\\\\Deep", {0, 0, 3, 2}},          // an empty name between two backslashes
         {"file", {0, 0, 1, 0}},                   // any object counts as present
         {"file\\sub", {6, 3, 2, 0}},              // a file where a folder is expected
         {"C:/ScrivletAbsent/App", {6, 3, 2, 0}},  // '/' separates nothing

@@ -1,14 +1,14 @@
 // Both log file classes against the real file system: the limits of a configuration and the
-// order Init checks them in, what a refusal keeps, the state queries, the bytes of each file
-// (library lines, records, their order), the names of the ring's files, switching, rotation at
-// the exact footer boundary, the no-room limit, the counter's wrap; and the guarded class's mutex
-// across Init failures, Exit and ShutDown. The whole record of every refusal and failure is in
-// places_test.cpp; copies sharing a file and a mutex show in noalloc_test.cpp and
-// posix_handles_test.cpp, real waits on a held mutex in posix_platform_test.cpp.
+// order Init checks them in, what a refusal keeps, the base class's queries, the bytes of each
+// file (library lines, records, their order), what failures leave, the names of the ring's files,
+// switching, rotation at the exact footer boundary, the no-room limit, the counter's wrap; and the
+// guarded class's mutex across Init failures and ShutDown. The whole record of every refusal and
+// failure is in places_test.cpp; the guarded class's queries in ring_test.cpp; copies sharing a
+// file and a mutex show in noalloc_test.cpp and posix_realfaults_test.cpp, real waits on a held
+// mutex in posix_platform_test.cpp.
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <future>
 #include <string>
 #include <tuple>
 
@@ -99,11 +99,13 @@ TEST_F(LogFile, LateRefusalKeepsWhatWasTakenOverAndQueriesFillTheirField) {
               std::make_pair(true, std::string()));
 }
 
-// The bytes of a file: counter, header, the records as given, footer. A Write while off is
-// dropped; switching on twice opens one file; off and on again moves on to the next file,
-// replacing what was there (and leaving no 183 as the last error); ShutDown writes no footer.
+// The bytes of a file: counter, header, the records as given, footer. A new object starts at
+// file 1, replacing what was there; a Write while off is dropped; switching on twice opens one
+// file; off and on again moves on to the next file, replacing it too (and leaving no 183 as the
+// last error); ShutDown writes no footer.
 TEST_F(LogFile, LayoutSwitchingAndReplacing) {
     std::filesystem::create_directories("logs/sub");
+    std::ofstream("logs/sub/app_0001.log") << std::string(5000, 'j');  // a ring written before
     std::ofstream("logs/sub/app_0002.log") << std::string(5000, 'j');
     Probe<> log;
     ASSERT_TRUE(Configure(log, Config(3, 688, "app.log", "logs\\sub", "Head", "Foot", true)));
@@ -121,6 +123,32 @@ TEST_F(LogFile, LayoutSwitchingAndReplacing) {
     log.ShutDown();
     EXPECT_EQ(ReadBytes("logs/sub/app_0002.log"), Line("2 1 1") + Line("Head 1 2") + "x");
     EXPECT_EQ(info.uiErrorSet, 0u);
+}
+
+// What failures leave. A switch-on whose folder cannot be created leaves the object on without a
+// file: switching on again does nothing and a Write fails, until off and on again. A counter line
+// that was not written has used up its number, and a write cut short counts the bytes it wrote
+// towards the next rotation.
+TEST_F(LogFile, FailuresLeaveTheObjectOnAndCountWhatWasWritten) {
+    std::ofstream("d") << "a file where the folder goes";
+    Probe<> log;
+    ASSERT_TRUE(Configure(log, Config(3, 688, "c", "d\\e", "", "", true)));
+    Info failed[4] = {};
+    EXPECT_FALSE(log.Switch(true, &failed[0]));
+    std::filesystem::remove("d");
+    EXPECT_TRUE(log.Switch(true, &info) && !log.Write("r", 1, &failed[1]));
+    faults.FailCall(Op::kWriteFile, 1, os::ERROR_DISK_FULL);
+    EXPECT_TRUE(log.Switch(false, &info) && !log.Switch(true, &failed[2]));
+    faults.ShortWrite(2, 100);  // the record behind the counter line
+    EXPECT_TRUE(log.Switch(false, &info) && log.Switch(true, &info) &&
+                !log.Write(std::string(300, 'a').data(), 300, &failed[3]));
+    EXPECT_TRUE(log.Write(std::string(527, 'b').data(), 527, &info));  // 62 + 100 + 527 > 688
+    EXPECT_EQ(std::make_tuple(failed[0].uiLocation, failed[1].uiLocation, failed[2].uiLocation,
+                              failed[3].uiLocation, info.uiErrorSet),
+              std::make_tuple(22u, 18u, 11u, 19u, 0u));
+    EXPECT_EQ(ReadBytes("d/e/c_0001.log"), "");
+    EXPECT_EQ(ReadBytes("d/e/c_0002.log"), Line("2 1 1") + std::string(100, 'a'));
+    EXPECT_EQ(ReadBytes("d/e/c_0003.log"), Line("3 1 1") + std::string(527, 'b'));
 }
 
 // One object configured again and again: an empty name keeps the previous one (the default at
@@ -192,64 +220,34 @@ TEST_F(LogFile, RotationAtTheFooterRoomAndCounterWrap) {
     }
 }
 
-// The guarded class: GetData fills both fields, GetFolderFileName only the path,
-// CopyFolderFileName copies it. Exit writes the footer and closes file and mutex; after ShutDown
-// it does nothing, and the destructor closes nothing twice.
-TEST_F(LogFile, GuardedQueriesExitAndShutDown) {
-    for (bool shut_down_first : {false, true}) {
-        {
-            Probe<TQCLogFileM_1> log;
-            ASSERT_TRUE(Open(log, Config(2, 688, "t", "", "Head", "Foot"), &info));
-            const TQ_WCHAR marker[] = TQ_TEXT("m");
-            Change data{false, marker}, name{false, marker};
-            TQ_WCHAR copy[260] = {};
-            EXPECT_TRUE(log.GetData(&data, &info) && log.GetFolderFileName(&name, &info) &&
-                        log.CopyFolderFileName(copy, &info));
-            EXPECT_EQ(std::make_tuple(data.bSwitchedOn, Narrow(data.pszFolderFileName),
-                                      Narrow(copy), name.bSwitchedOn, name.pszFolderFileName),
-                      std::make_tuple(true, std::string("t_0001.log"), std::string("t_0001.log"),
-                                      false, data.pszFolderFileName));
-            if (shut_down_first) log.ShutDown();
-            const Info before{1, 2, 3, 4, 5, 0};
-            info = before;
-            EXPECT_TRUE(log.Exit(&info));
-            EXPECT_EQ(info, before);
-            EXPECT_EQ(std::make_pair(log.Mutex(), faults.LiveHandles()),
-                      std::make_pair(TQ_HANDLE{}, 0L));
-            faults.ResetCounts();
-        }
-        EXPECT_EQ(faults.Calls(Op::kCloseHandle), 0u);  // nothing closed twice
-        EXPECT_EQ(ReadBytes("t_0001.log"),
-                  Line("Head 1 2") + (shut_down_first ? "" : Line("Foot 1 3")));
-    }
-}
-
-// A guarded Init whose mutex is not created does not run the base Init; one whose configuration
-// the base refuses keeps its new mutex, released; one whose release fails has taken the
-// configuration; each closes the mutex of the Init before.
-TEST_F(LogFile, GuardedInitFailuresLeaveTheirWork) {
+// A guarded Init whose mutex is not created does not run the base Init; one whose release fails
+// has taken the configuration; each closes the mutex of the Init before. (One whose
+// configuration the base refuses keeps its mutex, released: places_test.cpp.) After ShutDown,
+// Exit does nothing and the destructor closes nothing twice. (The queries show in ring_test.cpp,
+// Exit's footer and its closing of the mutex in sweep_test.cpp.)
+TEST_F(LogFile, GuardedInitFailuresLeaveTheirWorkAndShutDownEndsAll) {
     {
         Probe<TQCLogFileM_1> log;
-        auto cfg = Config(3, 688, "t"), refused = Config(0, 688);
+        auto cfg = Config(3, 688, "t"), next = Config(4, 688, "t");
         faults.FailCall(Op::kCreateMutexW, 1, os::ERROR_NOT_ENOUGH_MEMORY);
         EXPECT_FALSE(log.Init(&cfg, &info));
         EXPECT_EQ(std::make_tuple(info.uiLocation, log.Mutex(), log.m_uiFileCount),
                   std::make_tuple(1u, TQ_HANDLE{}, 5u));
-        info = Info{};
-        EXPECT_FALSE(log.Init(&refused, &info));
-        EXPECT_EQ(std::make_pair(info.uiModule, info.uiLocation), std::make_pair(46u, 1u));
-        ASSERT_NE(log.Mutex(), nullptr);
-        EXPECT_TRUE(std::async(std::launch::async, [&log] {
-                        return os::WaitForSingleObject(log.Mutex(), 0) == os::WAIT_OBJECT_0 &&
-                               os::ReleaseMutex(log.Mutex());
-                    }).get());  // released
+        EXPECT_TRUE(log.Init(&cfg, &info) && log.Mutex() != nullptr);
         faults.FailCall(Op::kReleaseMutex, 1, os::ERROR_GEN_FAILURE);
         info = Info{};
-        EXPECT_FALSE(log.Init(&cfg, &info));
-        EXPECT_EQ(std::make_pair(info.uiLocation, log.m_uiFileCount), std::make_pair(2u, 3u));
+        EXPECT_FALSE(log.Init(&next, &info));
+        EXPECT_EQ(std::make_pair(info.uiLocation, log.m_uiFileCount), std::make_pair(2u, 4u));
         EXPECT_EQ(faults.LiveHandles(), 1);
+        log.ShutDown();
+        const Info before{1, 2, 3, 4, 5, 0};
+        info = before;
+        EXPECT_TRUE(log.Exit(&info));
+        EXPECT_EQ(std::make_tuple(info, log.Mutex(), faults.LiveHandles()),
+                  std::make_tuple(before, TQ_HANDLE{}, 0L));
+        faults.ResetCounts();
     }
-    EXPECT_EQ(faults.LiveHandles(), 0);
+    EXPECT_EQ(faults.Calls(Op::kCloseHandle), 0u);  // nothing closed twice
 }
 
 }  // namespace

@@ -1,22 +1,26 @@
 // The write path allocates nothing: this executable replaces the global allocation functions with
 // counting ones, and a whole life of a log file object (construction, Init, switching, many
-// rotating writes, a copy, switching off, Exit, destruction) runs without one call of them.
+// rotating writes, a copy, switching off, Exit, destruction) runs without one call of them. The
+// same functions fail on demand, for the ring's C interface, which must not let bad_alloc out.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "scrivlet/ring_c.h"
 #include "support/support.h"
 
 // Every replaceable allocation function counts (a sanitizer's runtime would otherwise answer the
 // ones not replaced here); the nothrow forms of delete are called only when a constructor throws.
 static std::atomic<long> g_allocations{0};
+static std::atomic<bool> g_fail{false};
 
 static void* Allocate(std::size_t size) noexcept {
     ++g_allocations;
-    return std::malloc(size != 0 ? size : 1);
+    return g_fail ? nullptr : std::malloc(size != 0 ? size : 1);
 }
 void* operator new(std::size_t size) {
     if (void* p = Allocate(size)) return p;
@@ -67,5 +71,19 @@ void ExpectNoAllocation() {
 TEST(NoAllocation, LogFile) { ExpectNoAllocation<TQCLogFile_1>(); }
 
 TEST(NoAllocation, GuardedLogFile) { ExpectNoAllocation<TQCLogFileM_1>(); }
+
+// Out of memory, ScrivletRing_Open_1 opens nothing and records the ring's runtime failure (system
+// error 8): the exception stays inside.
+TEST(NoAllocation, RingCInterfaceRecordsFailedAllocation) {
+    tagScrivletRingOptions_1 options{};
+    options.cbSize = sizeof options;
+    tagScrivletInfoData_1 info{};
+    g_fail = true;
+    const bool opened = ScrivletRing_Open_1(&options, &info) != nullptr;
+    g_fail = false;
+    EXPECT_EQ((std::vector<unsigned>{opened, info.uiModule, info.uiError, info.uiErrorType,
+                                     info.uiLocation}),
+              (std::vector<unsigned>{0, 50, 8, 2, 6}));
+}
 
 }  // namespace

@@ -3,7 +3,10 @@
 // handle is left open. Real faults wherever every platform can produce them (refused
 // configurations, a second writer, a record no file can hold, writing without a file, a folder
 // path too long, a missing drive, a file where a folder should be, a guarded call without a
-// mutex); the platform layer's fault table stands in for the rest.
+// mutex); the platform layer's fault table stands in for the rest. Each record comes in with all
+// bits of uiErrorSet but bit 0 set (only bit 0 says it holds a failure); a guarded object waits
+// only with its own time-out; and the base's failures of Init, Switch and Write come through the
+// guarded class as they are, its mutex released afterwards.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,6 +30,7 @@ const unsigned kHandle = 0xFFFFFFFFu;  // uiValue must be the object's file or m
 const DWORD kDiskFull = os::ERROR_DISK_FULL, kDenied = os::ERROR_ACCESS_DENIED;
 const DWORD kNotOwner = os::ERROR_NOT_OWNER, kNoMemory = os::ERROR_NOT_ENOUGH_MEMORY;
 const DWORD kInvalid = os::ERROR_INVALID_HANDLE;
+const DWORD kTimeout = 250;  // the guarded objects' time-out, which every wait must use
 
 // The object before the call: fresh, configured (ready), or configured and switched on (open).
 enum Setup { kFresh, kReady, kOpen };
@@ -163,18 +167,22 @@ bool Produces(const Place& p, std::string* why) {
     TempDir dir;
     std::ofstream("blocker") << "a file, not a folder";
     FaultScope faults;
-    Info info{};
-    bool result = false, free = true;  // free: another thread gets the mutex (if any) at once
+    Info info{0, 0, 0, 0, 0, 0xFFFFFFFEu};  // only bit 0 of uiErrorSet says it holds a failure
+    bool result = false, free = true;       // free: another thread gets the mutex (if any) at once
     unsigned handle = 0;  // taken before the call, or after it when there was none before
     {
         Probe<C> log;
+        log.SetTimeout(kTimeout);
         InitData data = p.config;
         Info setup{};
         EXPECT_TRUE((p.setup == kFresh || log.Init(&data, &setup)) &&
                     (p.setup != kOpen || log.Switch(true, &setup)));
         if (p.fault.kind == Fault::kFail) faults.FailCall(p.fault.op, 1, p.fault.code);
         if (p.fault.kind == Fault::kShort) faults.ShortWrite(1, p.fault.code);
-        if (p.fault.kind == Fault::kWait) faults.WaitOutcome(1, p.fault.code, kInvalid);
+        if (p.fault.kind == Fault::kWait) {
+            faults.WaitOutcome(1, p.fault.code,
+                               p.fault.code == os::WAIT_TIMEOUT ? kTimeout : kInvalid);
+        }
         auto value = [&log] { return log.kGuarded ? log.MutexValue() : log.FileValue(); };
         handle = value();
         g_change = Change{};
@@ -214,6 +222,12 @@ TEST(Places, EveryPlaceIsProduced) {
                                       : Produces<TQCLogFile_1>(place, &why);
         EXPECT_TRUE(ok) << (place.guarded ? kLogM : kLog) << ":" << place.location << ": " << why;
         if (ok) produced.insert({place.guarded ? kLogM : kLog, place.location});
+        // The guarded class passes its base's failures on as they are and releases its mutex.
+        for (const Call call : {kInit, kOn, kOff, kWrite, kTooLarge}) {
+            if (place.guarded || place.call != call || place.value == kHandle) continue;
+            EXPECT_TRUE(Produces<TQCLogFileM_1>(place, &why))
+                << "guarded 46:" << place.location << ": " << why;
+        }
     }
     std::string missing;
     for (unsigned module : {kLog, kLogM}) {

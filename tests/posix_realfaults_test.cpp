@@ -1,13 +1,16 @@
-// Failures that Linux produces for real, without injected faults: a ring file that is /dev/full,
-// a file-size limit that cuts a write short, a handle table that is full. (A file where a folder
-// should be, a missing drive and a second writer are real faults on every platform:
-// places_test.cpp, and a second writer process in tests/cli; what CreateFileW does to the file it
-// opens: posix_crash_test.cpp.)
+// Failures that Linux produces for real, without injected faults: a full file system, a handle
+// table that is full. (A file where a folder should be, a missing drive and a second writer are
+// real faults on every platform: places_test.cpp, and a second writer process in tests/cli; what
+// CreateFileW does to the file it opens: posix_crash_test.cpp, and to what is not a regular file
+// in its place: tests/cli.)
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
+#include <sched.h>
+#include <sys/mount.h>
 
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/child.h"
@@ -16,10 +19,15 @@
 using namespace scrivlet::test;
 namespace os = scrivlet::os;
 
+// ThreadSanitizer runs a thread of its own, also in the child of a fork, and a process of more than
+// one thread cannot enter a new user namespace. Its runtime stops that thread when told that the
+// process goes into a sandbox (once a thread of the program has started it).
+extern "C" void __sanitizer_sandbox_on_notify(void* arguments) __attribute__((weak));
+
 namespace {
 
 struct Outcome {
-    bool ok;
+    bool kept, recovered;
     Info first, next;  // the failure, and a Write right after it
 };
 
@@ -36,53 +44,80 @@ Outcome InChild(Body body) {
     return outcome;
 }
 
-// On /dev/full (limit 0) every write fails with ERROR_DISK_FULL; a file-size limit lets part of
-// the failing write through. The Write behind the failure gets nothing (112, or EFBIG: 223) or,
-// after a failed footer closed the file, finds no file (6).
-TEST(RealFaults, FullDeviceAndFileSizeLimit) {
+// Makes a small tmpfs the current directory, in a private user and mount namespace with the
+// caller's ids mapped to root (as `unshare -rm` does): no privilege needed, and the mount ends
+// with the process. For a child process only.
+bool EnterSmallTmpfs() {
+    if (__sanitizer_sandbox_on_notify != nullptr) __sanitizer_sandbox_on_notify(nullptr);
+    const auto put = [](const char* file, const std::string& text) {
+        return bool(std::ofstream(file) << text << std::flush);
+    };
+    const std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+    return mkdir("disk", 0700) == 0 && unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 &&
+           put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", "0 " + uid + " 1") &&
+           put("/proc/self/gid_map", "0 " + gid + " 1") &&
+           mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount("scrivlet", "disk", "tmpfs", 0, "size=64k") == 0 && chdir("disk") == 0;
+}
+
+// On a full file system (a tmpfs, pages of 4096 bytes) every kind of line fails at its place with
+// ERROR_DISK_FULL where it would start a page, and is cut short at the end of the page it starts
+// in. The Write behind the failure gets nothing (112) or, after a failed footer closed the file,
+// finds no file (6). Nothing written before is lost or changed, and once there is room again the
+// object writes on: at once where its file is still open, else after switching off and on.
+TEST(RealFaults, FullFileSystem) {
     const struct {
         const char* what;
-        rlim_t limit;
         bool counter;
         const char *header, *footer;
-        unsigned record;
-        unsigned location, type, error, value;  // the failure
-        unsigned next_error;                    // of the Write behind it (location 18)
+        unsigned first, second;  // bytes written before the file system is full, and after
+        unsigned location, cut, next_error;  // cut: the bytes of the failing line written
     } cases[] = {
-        {"record", 0, false, "", "", 10, 18, 2, 112, 0, 112},
-        {"footer", 0, false, "", "F", 0, 15, 2, 112, 0, 6},
-        {"counter", 40, true, "", "", 10, 12, 8, 4, 40, 223},
-        {"header", 40, false, "H", "", 10, 14, 8, 4, 40, 223},
-        {"footer", 100, false, "", "F", 90, 16, 8, 4, 10, 6},
-        {"record", 100, false, "", "", 150, 19, 8, 4, 100, 223},
+        {"counter", true, "", "", 10, 0, 11, 0, 112},
+        {"header", false, "H", "", 10, 0, 13, 0, 112},
+        {"footer", false, "", "F", 4096, 0, 15, 0, 6},
+        {"record", false, "", "", 4096, 10, 18, 0, 112},
+        {"cut footer", false, "", "F", 4086, 0, 16, 10, 6},
+        {"cut record", false, "", "", 3996, 150, 19, 100, 112},
     };
+    std::thread([] {}).join();  // (under ThreadSanitizer: its own thread starts now)
     for (const auto& c : cases) {
         TempDir dir;
-        ASSERT_TRUE(c.limit != 0 || symlink("/dev/full", "f_0001.log") == 0);
-        // Switch on, write one record (if any), switch off; at the first failure one more Write.
+        // Write the first record, fill the file system, write the second record, switch off and
+        // on; at the first failure one more Write, then make room and write again.
         const Outcome out = InChild([&] {
-            signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit rl = {c.limit, c.limit};
-            if (c.limit != 0) setrlimit(RLIMIT_FSIZE, &rl);
-            FaultScope faults;
+            if (!EnterSmallTmpfs()) _exit(3);  // 3: no tmpfs in a user and mount namespace
             Outcome cycle{};
-            {
-                TQCLogFile_1 log;
-                const std::string record(c.record, 'r');
-                cycle.ok = Open(log, Config(2, 688, "f", "", c.header, c.footer, c.counter),
-                                &cycle.first) &&
-                           (c.record == 0 || log.Write(record.data(), c.record, &cycle.first)) &&
-                           log.Switch(false, &cycle.first);
-                if (!cycle.ok) log.Write("n", 1, &cycle.next);
+            Probe<> log;
+            const std::string first(c.first, 'a'), second(c.second, 'b'), filler(4096, 'x');
+            Info info{};
+            if (!Open(log, Config(3, 8192, "f", "", c.header, c.footer, c.counter), &info) ||
+                !log.Write(first.data(), c.first, &info)) {
+                return cycle;
             }
-            cycle.ok = cycle.ok || faults.LiveHandles() != 0;  // the object closed its file
+            std::ofstream fill("filler", std::ios::binary);
+            while (fill << filler << std::flush) {
+            }
+            fill.close();
+            const std::string before = ReadBytes("f_0001.log");
+            if (!((c.second == 0 || log.Write(second.data(), c.second, &cycle.first)) &&
+                  log.Switch(false, &cycle.first) && log.Switch(true, &cycle.first))) {
+                log.Write("n", 1, &cycle.next);
+            }
+            const std::string after = ReadBytes("f_0001.log");
+            cycle.kept = after.size() == before.size() + c.cut && after.find(before) == 0;
+            unlink("filler");
+            cycle.recovered =
+                (log.HasFile() || (log.Switch(false, &info) && log.Switch(true, &info))) &&
+                log.Write("again", 5, &info) && log.Exit(&info) &&
+                ReadBytes(Narrow(log.m_szFolderFileName)).find("again") != std::string::npos;
             return cycle;
         });
-        SCOPED_TRACE(std::string(c.what) + " with limit " + std::to_string(c.limit));
-        EXPECT_FALSE(out.ok);
-        EXPECT_EQ(out.first, (Info{46, c.error, c.type, c.location, c.value, 1}));
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(out.kept && out.recovered);
+        EXPECT_EQ(out.first, (c.cut == 0 ? Info{46, 112, 2, c.location, 0, 1}
+                                         : Info{46, 4, 8, c.location, c.cut, 1}));
         EXPECT_EQ(out.next, (Info{46, c.next_error, 2, 18, 0, 1}));
-        EXPECT_EQ(c.limit != 0 ? ReadBytes("f_0001.log").size() : 0, c.limit);
     }
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The Windows builds: the 32-bit DLL (built and checked: its imports and its exports), and the
-# 64-bit DLL with the whole test suite, run under Wine in a fresh prefix that is removed
-# afterwards.
+# The Windows builds, each built once with the whole test suite: the 32-bit DLL (also checked: its
+# imports and its exports) and the 64-bit DLL, with the ring DLLs and their C interface. Both
+# suites run under Wine, the 32-bit one under 32-bit Wine, in one fresh prefix (a 64-bit prefix
+# runs 32-bit programs too) that is removed afterwards. .ci/steps/55-msvc.sh reuses both builds'
+# ring DLLs.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$(date +%s)
@@ -10,11 +12,12 @@ started=$(date +%s)
 ensure_packages "${SCRIVLET_BUILD_PACKAGES[@]}" "${SCRIVLET_TEST_PACKAGES[@]}" \
   "${SCRIVLET_WINDOWS_PACKAGES[@]}"
 
-WINE=/usr/lib/wine/wine64
+WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 # Every DLL and program imports only DLLs that Windows itself ships (and the C hosts among the
-# tests this library's own DLL).
+# tests this library's own DLLs; the ring DLL, which carries its own copy of the core, may
+# import the core's all the same).
 check_imports() {
   local objdump=$1
   shift
@@ -23,44 +26,56 @@ check_imports() {
     while read -r dll; do
       case "${dll,,}" in
         kernel32.dll | msvcrt.dll | scrivlet.dll) ;;
-        *)
-          echo "error: ${file} imports ${dll}"
-          bad=1
-          ;;
+        scrivlet-ring.dll) [[ ${file} == *.exe ]] || bad=1 ;;
+        *) bad=1 ;;
       esac
+      [[ ${bad} -eq 0 ]] || { echo "error: ${file} imports ${dll}"; return 1; }
     done < <("${objdump}" -p "${file}" | sed -n 's/^\s*DLL Name: //p')
   done
-  [[ ${bad} -eq 0 ]] && echo "imports: $# files import only KERNEL32.dll, msvcrt.dll (and scrivlet.dll)"
-  return ${bad}
+  echo "imports: $# files import only KERNEL32.dll, msvcrt.dll (and scrivlet.dll, scrivlet-ring.dll)"
+}
+
+# The names in a DLL's export table (of either architecture), sorted.
+exported_names() {
+  x86_64-w64-mingw32-objdump -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed '1d' | awk 'NF {print $NF}' | LC_ALL=C sort
 }
 
 # The DLL exports exactly the interface: the names in its export table, demangled, against the
 # list kept in the repository.
 check_exports() {
   local dll=$1 expected=.ci/windows/scrivlet-dll-exports.txt
-  if ! diff -u "${expected}" <(i686-w64-mingw32-objdump -p "${dll}" |
-    sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed '1d' | awk 'NF {print $NF}' |
-    c++filt -n | LC_ALL=C sort); then
+  if ! diff -u "${expected}" <(exported_names "${dll}" | c++filt -n | LC_ALL=C sort); then
     echo "error: the exports of ${dll} differ from ${expected} (- expected, + exported)"
     return 1
   fi
   echo "exports: $(wc -l < "${expected}") names, as expected"
 }
 
-echo "---- 32-bit DLL"
-cmake --preset mingw-i686
-cmake --build --preset mingw-i686
-check_imports i686-w64-mingw32-objdump build/mingw-i686/src/scrivlet.dll
+# The ring DLL exports every function of its C interface, as ring_c.h declares them.
+check_ring_exports() {
+  local dll=$1 header=include/scrivlet/ring_c.h
+  if ! diff -u <(grep -o 'ScrivletRing_[A-Za-z]*_1' "${header}" | LC_ALL=C sort -u) \
+    <(exported_names "${dll}" | grep '^ScrivletRing_'); then
+    echo "error: the C functions that ${dll} exports differ from ${header} (- declared, + exported)"
+    return 1
+  fi
+  echo "exports: ${dll} has the $(grep -c '^ScrivletRing_' <(exported_names "${dll}")) functions of ring_c.h"
+}
+
+for preset in mingw-i686 mingw-x64; do
+  echo "---- ${preset}: the DLLs and the test suite"
+  cmake --preset "${preset}" > /dev/null
+  cmake --build --preset "${preset}"
+  mapfile -t binaries < <(find "build/${preset}" \( -path "build/${preset}/_deps" -o \
+    -name CMakeFiles \) -prune -o \( -name '*.exe' -o -name '*.dll' \) -print)
+  check_imports "$([[ ${preset} == mingw-i686 ]] && echo i686 || echo x86_64)-w64-mingw32-objdump" \
+    "${binaries[@]}"
+  check_ring_exports "build/${preset}/src/ring/scrivlet-ring.dll"
+done
 check_exports build/mingw-i686/src/scrivlet.dll
 
-echo "---- 64-bit DLL and the test suite"
-cmake --preset mingw-x64
-cmake --build --preset mingw-x64
-mapfile -t binaries < <(find build/mingw-x64 -path build/mingw-x64/_deps -prune -o \
-  \( -name '*.exe' -o -name '*.dll' \) -print)
-check_imports x86_64-w64-mingw32-objdump "${binaries[@]}"
-
-echo "---- the test suite under Wine"
+echo "---- the test suites under Wine"
 WINEPREFIX=$(mktemp -d /tmp/scrivlet-wine.XXXXXX)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -71,7 +86,8 @@ trap cleanup EXIT
 # Wine's helper processes inherit the standard streams of the Wine process that starts them:
 # started here on /dev/null, they leave ctest's pipes alone.
 "${WINESERVER}" -p < /dev/null > /dev/null 2>&1
-"${WINE}" wineboot --init < /dev/null > /dev/null 2>&1
+"${WINE64}" wineboot --init < /dev/null > /dev/null 2>&1
+ctest --preset mingw-i686
 ctest --preset mingw-x64
 
 echo "---- windows step took $(($(date +%s) - started)) s"

@@ -1,38 +1,39 @@
 #!/usr/bin/env bash
-# The DLL in the MSVC C++ ABI (clang-cl and lld-link of LLVM 14). The 32-bit DLL is built and
-# inspected, since this machine runs no 32-bit programs: its exports, demangled, against the list
+# The DLL in the MSVC C++ ABI (clang-cl and lld-link of LLVM 14), for 32-bit x86 and x64, each
+# with its test hosts run under Wine (the x86 ones under 32-bit Wine) in one fresh prefix that is
+# removed afterwards. The 32-bit DLL is also inspected: its exports, demangled, against the list
 # kept in the repository, every function of the two classes __thiscall, its imports, the install
-# layout; its test hosts are linked against it. The 64-bit DLL is built and its test hosts run
-# under Wine, in a fresh prefix that is removed afterwards.
+# layout. Among the hosts is the C host of the ring's C interface, built in the MSVC ABI against
+# the MinGW ring DLL of the same architecture: the builds of .ci/steps/50-windows.sh, made here
+# when missing.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$(date +%s)
 
 . scripts/packages.sh
-ensure_packages "${SCRIVLET_MSVC_PACKAGES[@]}"
+ensure_packages "${SCRIVLET_MSVC_PACKAGES[@]}" "${SCRIVLET_BUILD_PACKAGES[@]}" \
+  "${SCRIVLET_TEST_PACKAGES[@]}" "${SCRIVLET_WINDOWS_PACKAGES[@]}"
 
 LLVM=/usr/lib/llvm-14/bin
-WINE=/usr/lib/wine/wine64
+WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 # Every DLL and program imports only DLLs that Windows itself ships (and the hosts this library's
-# own DLL).
+# own DLLs).
 check_imports() {
   local file dll bad=0
   for file in "$@"; do
     while read -r dll; do
       case "${dll,,}" in
         kernel32.dll | msvcrt.dll | ucrtbase.dll | scrivlet.dll) ;;
-        *)
-          echo "error: ${file} imports ${dll}"
-          bad=1
-          ;;
+        scrivlet-ring.dll) [[ ${file} == *.exe ]] || bad=1 ;;
+        *) bad=1 ;;
       esac
+      [[ ${bad} -eq 0 ]] || { echo "error: ${file} imports ${dll}"; return 1; }
     done < <("${LLVM}/llvm-readobj" --coff-imports "${file}" | sed -n 's/^ *Name: //p')
   done
-  [[ ${bad} -eq 0 ]] &&
-    echo "imports: $# files import only KERNEL32.dll, msvcrt.dll, ucrtbase.dll (and scrivlet.dll)"
-  return ${bad}
+  echo "imports: $# files import only KERNEL32.dll, msvcrt.dll, ucrtbase.dll (and scrivlet.dll," \
+    "scrivlet-ring.dll)"
 }
 
 # The names a DLL exports, C++ names demangled by llvm-undname, sorted.
@@ -60,6 +61,12 @@ check_exports() {
   echo "exports: $(wc -l < "${expected}") names, as expected; $(grep -c '__thiscall' <<< "${exported}") functions __thiscall"
 }
 
+echo "---- the MinGW ring DLLs that the ring's C host links"
+for preset in mingw-i686 mingw-x64; do
+  [[ -f build/${preset}/build.ninja ]] || cmake --preset "${preset}" > /dev/null
+  cmake --build --preset "${preset}" --target scrivlet_ring
+done
+
 echo "---- 32-bit DLL in the MSVC ABI"
 cmake --preset msvc-x86 > /dev/null
 cmake --build --preset msvc-x86
@@ -73,10 +80,12 @@ done
 rm -rf "${install}"
 echo "install: bin/scrivlet.dll, lib/scrivlet.lib, lib/scrivlet.def, include/scrivlet/"
 
-echo "---- 64-bit DLL in the MSVC ABI and its test hosts under Wine"
+echo "---- 64-bit DLL in the MSVC ABI"
 cmake --preset msvc-x64 > /dev/null
 cmake --build --preset msvc-x64
 check_imports build/msvc-x64/src/scrivlet.dll build/msvc-x64/tests/*.exe
+
+echo "---- the test hosts under Wine, x86 and x64"
 WINEPREFIX=$(mktemp -d /tmp/scrivlet-wine.XXXXXX)
 export WINEPREFIX
 cleanup() {
@@ -87,9 +96,10 @@ trap cleanup EXIT
 # Wine's helper processes inherit the standard streams of the Wine process that starts them:
 # started here on /dev/null, they leave ctest's pipes alone.
 "${WINESERVER}" -p < /dev/null > /dev/null 2>&1
-WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "${WINE}" wineboot --init \
+WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "${WINE64}" wineboot --init \
   < /dev/null > /dev/null 2>&1
-ctest --preset msvc-x64 --output-on-failure
+ctest --preset msvc-x86
+ctest --preset msvc-x64
 
 for arch in x86 x64; do
   echo "size: msvc-${arch} scrivlet.dll $(stat -c %s "build/msvc-${arch}/src/scrivlet.dll") bytes"

@@ -83,8 +83,14 @@ constexpr unsigned int kModuleRing = 50;
 enum RingPlace : unsigned int {
     kRingNotOpen = 1,         // write or close on a ring that is not open
     kRingAlreadyOpen = 2,     // open on a ring that is open
+    kRingBadArgument = 3,     // the C interface (ring_c.h): a null pointer where an object is
+                              // needed (parameter error; uiValue the argument's number, from 1)
     kRingContinueFailed = 4,  // the end of the newest file could not be read, cut or ended
                               // (system error)
+    kRingRecordSize = 5,      // the C interface: a record whose cbSize is below this
+                              // generation's (parameter error, reason too small; uiValue cbSize)
+    kRingRuntime = 6,         // the C interface: the C++ runtime failed, no memory (system error
+                              // 8) or another exception (runtime error)
 };
 
 // Counts since open(), for a host that wants to know how well writes were grouped.
@@ -139,7 +145,7 @@ class SCRIVLET_RING_API Ring {
     std::string path() const;
     // The largest record the ring takes now, in bytes as stored (a UTF-16 record counts its
     // CR LF), or 0 when closed. It can shrink by 2 when the counter line of the next file gains
-    // a digit.
+    // a digit. With options.split: the largest record written whole, which every file takes.
     std::size_t largest_record() const;
     RingStats stats() const;
 

@@ -30,8 +30,14 @@ const PlaceWords kPlaces[] = {
     SCRIVLET_LOGFILE_PLACES(SCRIVLET_LOGFILE_WORDS) SCRIVLET_GUARDED_PLACES(SCRIVLET_GUARDED_WORDS){
         kModuleRing, kRingNotOpen, "using the ring", "the ring is not open", nullptr, 0},
     {kModuleRing, kRingAlreadyOpen, "opening the ring", "the ring is already open", nullptr, 0},
+    {kModuleRing, kRingBadArgument, "calling the ring's C interface", "a pointer argument is null",
+     "the argument's number", 0},
     {kModuleRing, kRingContinueFailed, "continuing the newest file",
      "its end could not be read, cut or ended", nullptr, 0},
+    {kModuleRing, kRingRecordSize, "calling the ring's C interface",
+     "the record's cbSize is too small for this generation", "cbSize", 0},
+    {kModuleRing, kRingRuntime, "calling the ring's C interface", "the C++ runtime failed", nullptr,
+     0},
 };
 
 #undef SCRIVLET_LOGFILE_WORDS
@@ -68,6 +74,9 @@ const CodeWords kSystemErrors[] = {
     {os::ERROR_BUSY, "the resource is busy"},
     {os::ERROR_ALREADY_EXISTS, "already exists"},
     {os::ERROR_FILENAME_EXCED_RANGE, "file name or extension too long"},
+    {os::ERROR_BAD_FILE_TYPE,
+     "the ring file is not a regular file (a symbolic link, FIFO, socket, device or directory "
+     "holds its name; it was left as it was)"},
     {os::ERROR_FILE_TOO_LARGE, "file too large"},
     {os::ERROR_NOT_OWNER, "attempt to release a mutex not owned by the caller"},
     {os::ERROR_NOACCESS, "invalid access to memory location"},

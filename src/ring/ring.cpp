@@ -186,7 +186,11 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         return path_;
     }
 
-    bool Counter() const { return m_bCounter; }
+    // The largest record a file takes beside the longest counter line there can be.
+    std::size_t SplitRoom() const {
+        return format::RecordRoom(m_uiFileSize, m_bCounter ? format::kCounterLineMaxLength : 0,
+                                  m_uiHeaderLength, m_uiFooterLength);
+    }
     std::uint64_t Writes() const { return writes_.load(std::memory_order_relaxed); }
     std::uint64_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
 
@@ -261,10 +265,13 @@ struct Ring::State {
     std::unique_ptr<GroupCommit> commit;
     Encoding encoding = Encoding::kUtf16Line;
     bool split = false;
+    // With split: the largest record every file takes, whatever its counter line (a group can
+    // rotate through files whose counter lines gain digits); a larger one goes in pieces.
+    std::size_t split_limit = 0;
     RingStats closed_stats;  // the counts of the ring closed last
 
-    // Hands in one record that is larger than the ring takes, as pieces that each fit: the
-    // pieces are cut from its stored bytes at UTF-16 character boundaries (any byte when raw).
+    // Hands in one record that is larger than split_limit, as pieces that each fit: the pieces
+    // are cut from its stored bytes at UTF-16 character boundaries (any byte when raw).
     bool WritePieces(std::string_view record, Info& info) {
         std::string stored;
         std::string_view bytes = record;
@@ -273,9 +280,7 @@ struct Ring::State {
             detail::StoreUtf16Line(record, &stored[0]);
             bytes = stored;
         }
-        // The counter line of the next file may be one character longer than this one's.
-        const std::size_t margin = file->Counter() ? format::kBytesPerChar : 0;
-        const std::size_t chunk = std::min(file->Room(), commit->Capacity()) - margin;
+        const std::size_t chunk = split_limit;
         std::vector<std::string_view> pieces;
         for (std::size_t offset = 0; offset < bytes.size();) {
             std::size_t n = std::min(chunk, bytes.size() - offset);
@@ -323,6 +328,7 @@ bool Ring::open(const RingOptions& options, Error& error) {
     state_->file = std::move(file);
     state_->encoding = encoding;
     state_->split = options.split;
+    state_->split_limit = std::min(state_->file->SplitRoom(), state_->commit->Capacity());
     return true;
 }
 
@@ -345,8 +351,7 @@ bool Ring::write(const std::string_view* records, std::size_t count, Error& erro
     bool ok = true;
     std::size_t begin = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t limit = std::min(state.file->Room(), state.commit->Capacity());
-        if (GroupCommit::StoredSize(records[i], state.encoding) <= limit) continue;
+        if (GroupCommit::StoredSize(records[i], state.encoding) <= state.split_limit) continue;
         if (i > begin) {
             ok = state.commit->Submit(records + begin, i - begin, state.encoding, error.info) && ok;
         }
@@ -388,7 +393,9 @@ std::string Ring::path() const {
 
 std::size_t Ring::largest_record() const {
     std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
-    return state_->file ? std::min(state_->file->Room(), state_->commit->Capacity()) : 0;
+    if (!state_->file) return 0;
+    return state_->split ? state_->split_limit
+                         : std::min(state_->file->Room(), state_->commit->Capacity());
 }
 
 RingStats Ring::stats() const {

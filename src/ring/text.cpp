@@ -72,7 +72,9 @@ void AppendUtf16(std::string_view text, std::u16string& out) {
 }
 
 std::string_view LineText(std::string_view line) {
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    // A CR is part of the line end only in front of its LF: a line that stops at a CR keeps it.
+    if (line.empty() || line.back() != '\n') return line;
+    line.remove_suffix(1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return line;
 }

@@ -1,44 +1,12 @@
 /* A C host of the C interface, compiled as C: writes a ring through each of the two classes,
  * reads the files back, and checks the error records of refused calls. Exits with 0 when every
  * check holds; prints each failed check. */
-#include <stdio.h>
-#include <string.h>
-
-#include "scrivlet/scrivlet_c.h"
-
-static int g_failures = 0;
-
-#define CHECK(condition)                                                   \
-    do {                                                                   \
-        if (!(condition)) {                                                \
-            ++g_failures;                                                  \
-            printf("%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-        }                                                                  \
-    } while (0)
+#include "host.h"
 
 static void Widen(TQ_WCHAR* target, size_t count, const char* text) {
     size_t i = 0;
     for (; i + 1 < count && text[i] != '\0'; ++i) target[i] = (TQ_WCHAR)(unsigned char)text[i];
     target[i] = 0;
-}
-
-/* The bytes of file number n of the ring in folder. */
-static long ReadFile(const char* folder, int n, unsigned char* buffer, long size) {
-    char path[300];
-    FILE* file;
-    long length;
-    sprintf(path, "%s/ring_000%d.log", folder, n);
-    file = fopen(path, "rb");
-    if (file == NULL) return -1;
-    length = (long)fread(buffer, 1, (size_t)size, file);
-    fclose(file);
-    return length;
-}
-
-static int Holds(const tagScrivletInfoData_1* info, unsigned int module, unsigned int type,
-                 unsigned int error, unsigned int location, unsigned int value) {
-    return info->uiErrorSet == 1 && info->uiModule == module && info->uiErrorType == type &&
-           info->uiError == error && info->uiLocation == location && info->uiValue == value;
 }
 
 /* Writes five records of 300 bytes into a ring of three files of 688 bytes: two records fit a
@@ -56,21 +24,17 @@ static void WriteRing(int guarded, const char* folder) {
 
     CHECK((guarded ? ScrivletLogFileM_Construct_1 : ScrivletLogFile_Construct_1)(&log));
     memset(&info, 0, sizeof info);
-    /* Without Init the guarded class has no mutex: the wait fails. */
+    /* Without Init the guarded class has no mutex: the wait fails (the record cleared). */
     CHECK(guarded == !ScrivletLogFile_Write_1(&log, "x", 1, &info));
     CHECK(!guarded || Holds(&info, SCRIVLET_MODULE_LOGFILE_M, SCRIVLET_ERRORTYPE_SYSTEM, 6, 15, 0));
-    /* A refusal of the base class carries its module in both classes; a second refusal leaves
-     * the first failure in the record. */
+    /* A refusal of the base class carries its module in both classes. */
     memset(&info, 0, sizeof info);
     memset(&init, 0, sizeof init);
     init.uiFileSize = 688;
     CHECK(!ScrivletLogFile_Init_1(&log, &init, &info));
-    init.uiFileCount = 10000;
-    CHECK(!ScrivletLogFile_Init_1(&log, &init, &info));
     CHECK(Holds(&info, SCRIVLET_MODULE_LOGFILE, SCRIVLET_ERRORTYPE_PARAMETER,
                 SCRIVLET_REASON_TOO_SMALL, 1, 0));
 
-    memset(&info, 0, sizeof info);
     init.uiFileCount = 3;
     Widen(init.szFileName, 56, "ring.log");
     Widen(init.szFolder, 196, folder);
@@ -92,8 +56,9 @@ static void WriteRing(int guarded, const char* folder) {
     Widen(expected, SCRIVLET_FOLDERFILENAME_SIZE, folder);
     Widen(expected + strlen(folder), 20, "\\ring_0003.log");
     CHECK(memcmp(path, expected, sizeof(TQ_WCHAR) * (strlen(folder) + 15)) == 0);
-    CHECK(ReadFile(folder, 3, bytes, sizeof bytes) == 300 && bytes[0] == 'e' && bytes[299] == 'e');
-    CHECK(ReadFile(folder, 1, bytes, sizeof bytes) == 600);
+    CHECK(ReadRingFile(folder, "ring", 3, bytes, sizeof bytes) == 300 && bytes[0] == 'e' &&
+          bytes[299] == 'e');
+    CHECK(ReadRingFile(folder, "ring", 1, bytes, sizeof bytes) == 600);
     CHECK(bytes[0] == 'a' && bytes[299] == 'a' && bytes[300] == 'b' && bytes[599] == 'b');
 }
 

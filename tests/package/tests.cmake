@@ -1,6 +1,6 @@
 # The installed package, used as a host uses it: this build tree is installed into a prefix of its
 # own under the build folder, then every example is built against that prefix with find_package
-# (and the threads, ring and spdlog examples run), and the class and ring examples once more with
+# (and the threads, ring, spdlog and ring C interface examples run), and the class and ring examples once more with
 # the flags that pkg-config gives (scrivlet, scrivlet-ring), and run. Each example exits with 1
 # when the library fails it, and is stopped after 20 s.
 if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
@@ -27,13 +27,15 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
                    --build-options -DCMAKE_PREFIX_PATH=${SCRIVLET_PACKAGE_PREFIX}
                                    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
                                    -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+                                   -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER}
                                    -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
                                    "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
                                    "-DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}"
                                    -DSCRIVLET_EXPECTED_PREFIX=${SCRIVLET_PACKAGE_PREFIX}
                                    -DSCRIVLET_EXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
                    --test-command sh -c "timeout 20 ./example_threads && timeout 20 \
-                                         ./example_quickstart && timeout 20 ./example_spdlog_sink")
+                                         ./example_quickstart && timeout 20 ./example_spdlog_sink \
+                                         && timeout 20 ./example_ring_c")
   set_tests_properties(Package.CMake PROPERTIES FIXTURES_REQUIRED scrivlet_installed TIMEOUT 300)
 
   set(packages scrivlet scrivlet-ring)

@@ -120,6 +120,10 @@ class Probe : public C {
         if constexpr (kGuarded) return this->m_hMutex;
         return nullptr;
     }
+    // The guarded class's time-out for its waits (nothing for the other class).
+    void SetTimeout(unsigned timeout) {
+        if constexpr (kGuarded) this->m_uiTimeout = timeout;
+    }
     // Handles as a record's uiValue holds them.
     unsigned FileValue() const { return detail::HandleValue(this->m_hFile); }
     unsigned MutexValue() const { return detail::HandleValue(Mutex()); }
@@ -213,10 +217,13 @@ inline os::BOOL WrapCloseHandle(os::HANDLE h) {
     return os::FALSE;
 }
 
-// An abandoned wait takes the mutex as a normal wait does; the others return at once.
+// An abandoned wait takes the mutex as a normal wait does; the others return at once. A wait
+// times out only with the time-out the rule names (its error), else it waits for real.
 inline DWORD WrapWaitForSingleObject(os::HANDLE h, DWORD timeout) {
     const Rule rule = Hit(Op::kWaitForSingleObject);
-    if (rule.kind != Rule::kWait) return Real().WaitForSingleObject(h, timeout);
+    if (rule.kind != Rule::kWait || (rule.value == os::WAIT_TIMEOUT && timeout != rule.error)) {
+        return Real().WaitForSingleObject(h, timeout);
+    }
     if (rule.value == os::WAIT_ABANDONED) {
         const DWORD real = Real().WaitForSingleObject(h, timeout);
         return real == os::WAIT_OBJECT_0 ? os::WAIT_ABANDONED : real;
@@ -275,8 +282,9 @@ class FaultScope {
         fault::Arm(Op::kWriteFile,
                    {fault::Rule::kShort, Calls(Op::kWriteFile) + nth, persistent, 0, bytes});
     }
-    // Wait number nth (from 1) returns outcome without waiting (WAIT_TIMEOUT, WAIT_FAILED with
-    // error) or, for WAIT_ABANDONED, after taking the mutex as a normal wait does.
+    // Wait number nth (from 1) returns outcome without waiting (WAIT_TIMEOUT when its time-out
+    // is error, WAIT_FAILED with error) or, for WAIT_ABANDONED, after taking the mutex as a
+    // normal wait does.
     void WaitOutcome(unsigned nth, DWORD outcome, DWORD error = 0, bool persistent = false) {
         const Op op = Op::kWaitForSingleObject;
         fault::Arm(op, {fault::Rule::kWait, Calls(op) + nth, persistent, error, outcome});

@@ -14,7 +14,10 @@
 // writer, in this or another process, is refused with ERROR_SHARING_VIOLATION and the file stays
 // as it was. A file that CreateFileW creates has its directory entry synced before the call
 // returns (durability.h); the handle is taken before the file is touched, so that a full handle
-// table leaves the file as it was.
+// table leaves the file as it was. Only a regular file is ever opened for good: a symbolic link in
+// the file's own name, a FIFO, a socket, a device or a directory is refused with
+// ERROR_BAD_FILE_TYPE and left as it was, and so is a file whose permission bits keep root from
+// writing it (OpenRegularFile).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,7 +37,7 @@ namespace {
 // Opening an existing file and creating a missing one are two calls; another process that
 // removes or creates the file in between makes the pair start again. Each round is lost only to
 // such a race, so a few rounds are plenty; a file that keeps vanishing and coming back fails with
-// the last errno.
+// the last error.
 const int kOpenRounds = 8;
 
 HANDLE InvalidWithError(DWORD code) {
@@ -42,22 +45,69 @@ HANDLE InvalidWithError(DWORD code) {
     return InvalidHandleValue();
 }
 
+// Whether the permission bits of a regular file let this process write it. The open has checked
+// them, except for root, whose capabilities override them: root writes a file only where the bits
+// let it too (its own file with the owner's write bit, one of its group with the group's, any
+// other with the others'), as Windows keeps administrators from a read-only file, so that a file
+// of another owner without write permission is refused to root as well.
+bool BitsAllowWriting(const struct stat& info) {
+    if (geteuid() != 0) return true;
+    const mode_t bit = info.st_uid == 0 ? S_IWUSR : info.st_gid == getegid() ? S_IWGRP : S_IWOTH;
+    return (info.st_mode & bit) != 0;
+}
+
+// Opens path with flags as a regular file, or not at all. A symbolic link in the file's own name
+// is not followed (folders on the way may be links), the open does not wait for the other end of
+// a FIFO or for a device, and a terminal does not become the controlling terminal; anything but a
+// regular file, and a file the permission bits keep from a writer (BitsAllowWriting), is closed
+// again before it is locked, truncated or written. Returns the descriptor, which blocks as usual,
+// with error ERROR_SUCCESS; or -1 with error ERROR_BAD_FILE_TYPE where something other than a
+// regular file holds the name, ERROR_ACCESS_DENIED, or the code of the call that failed
+// (ERROR_FILE_NOT_FOUND for a missing file whose folder exists, ERROR_ALREADY_EXISTS for O_EXCL).
+int OpenRegularFile(const char* path, int flags, DWORD& error) {
+    const int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
+    struct stat info;
+    if (fd < 0) {
+        // A link (ELOOP), a directory (EISDIR) or a socket (ENXIO) already fails the open; the
+        // name itself tells them from a failure that has nothing to do with it.
+        const int failure = errno;
+        error = lstat(path, &info) == 0 && !S_ISREG(info.st_mode) ? ERROR_BAD_FILE_TYPE
+                                                                  : ErrorFromErrno(failure, path);
+        return -1;
+    }
+    const int status = fstat(fd, &info) == 0 ? fcntl(fd, F_GETFL) : -1;
+    if (status < 0) {
+        error = ErrorFromErrno(errno, path);
+    } else if (!S_ISREG(info.st_mode)) {
+        error = ERROR_BAD_FILE_TYPE;
+    } else if ((flags & O_ACCMODE) != O_RDONLY && (flags & O_EXCL) == 0 &&
+               !BitsAllowWriting(info)) {  // a file that this open created is the caller's
+        error = ERROR_ACCESS_DENIED;
+    } else if (fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        error = ErrorFromErrno(errno, path);
+    } else {
+        error = ERROR_SUCCESS;
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
 // Opens path without truncating it if it exists, so that a file another writer holds is not
 // changed before the lock has been asked for, and creates it if it does not. Returns the
-// descriptor, or -1 with errno set.
-int OpenOrCreate(const char* path, int flags, bool& existed) {
-    int fd = -1;
+// descriptor, or -1 with error set (see OpenRegularFile).
+int OpenOrCreate(const char* path, int flags, bool& existed, DWORD& error) {
     for (int round = 0; round < kOpenRounds; ++round) {
-        fd = open(path, flags);
+        int fd = OpenRegularFile(path, flags, error);
         if (fd >= 0) {
             existed = true;
             return fd;
         }
-        if (errno != ENOENT) return -1;
-        fd = open(path, flags | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (error != ERROR_FILE_NOT_FOUND) return -1;
+        fd = OpenRegularFile(path, flags | O_CREAT | O_EXCL, error);
+        if (fd >= 0 || error != ERROR_ALREADY_EXISTS) return fd;
     }
-    return fd;
+    return -1;
 }
 
 }  // namespace
@@ -89,13 +139,13 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
     posix::Object* object = posix::TakeObject(posix::Kind::kFile);
     if (object == nullptr) return InvalidHandleValue();
     bool existed = !create;
-    const int fd =
-        create ? posix::OpenOrCreate(path.c_str(), flags, existed) : open(path.c_str(), flags);
+    DWORD error = ERROR_SUCCESS;
+    const int fd = create ? posix::OpenOrCreate(path.c_str(), flags, existed, error)
+                          : posix::OpenRegularFile(path.c_str(), flags, error);
     if (fd < 0) {
         posix::ReturnObject(object);
-        return posix::InvalidWithError(posix::ErrorFromErrno(errno, path.c_str()));
+        return posix::InvalidWithError(error);
     }
-    DWORD error = ERROR_SUCCESS;
     if (writing && (dwShareMode & FILE_SHARE_WRITE) == 0) {
         struct flock lock = {};
         lock.l_type = F_WRLCK;
@@ -106,10 +156,8 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
                         : posix::ErrorFromErrno(errno, path.c_str());
         }
     }
-    // Replace the contents. A file that cannot be truncated because it is no regular file (a
-    // device such as /dev/full) is written as it is.
-    if (error == ERROR_SUCCESS && create && existed && writing && ftruncate(fd, 0) != 0 &&
-        errno != EINVAL) {
+    // Replace the contents.
+    if (error == ERROR_SUCCESS && create && existed && writing && ftruncate(fd, 0) != 0) {
         error = posix::ErrorFromErrno(errno, path.c_str());
     }
     // A new file's directory entry goes to the storage before the file is handed out; a file

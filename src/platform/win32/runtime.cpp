@@ -64,15 +64,17 @@ namespace {
 
 // The allocation-failure handler functions of msvcrt.dll, the runtime that the host and this
 // library share. MinGW's import libraries do not offer them under names a GCC-built caller can
-// link: msvcrt exports _set_new_handler only under its MSVC C++ name, and the 32-bit import
-// library lists neither function. They are therefore looked up in the loaded msvcrt.dll (which
-// this library imports, so it is loaded before the entry point runs; GetModuleHandleW and
-// GetProcAddress are safe there). Where a function is missing, setting it is skipped.
+// link: msvcrt exports both only under their MSVC C++ names (there is no plain _set_new_mode),
+// and the 32-bit import library lists neither function. They are therefore looked up in the
+// loaded msvcrt.dll (which this library imports, so it is loaded before the entry point runs;
+// GetModuleHandleW and GetProcAddress are safe there). Where a function is missing, setting it
+// is skipped.
 #if defined(_WIN64)
 const char kSetNewHandlerName[] = "?_set_new_handler@@YAP6AH_K@ZP6AH0@Z@Z";
 #else
 const char kSetNewHandlerName[] = "?_set_new_handler@@YAP6AHI@ZP6AHI@Z@Z";
 #endif
+const char kSetNewModeName[] = "?_set_new_mode@@YAHH@Z";  // int __cdecl _set_new_mode(int)
 
 typedef NewHandler(__cdecl* SetNewHandlerFunction)(NewHandler);
 typedef int(__cdecl* SetNewModeFunction)(int);
@@ -91,7 +93,7 @@ NewHandler _set_new_handler(NewHandler handler) {
 }
 
 int _set_new_mode(int mode) {
-    const FARPROC function = RuntimeFunction("_set_new_mode");
+    const FARPROC function = RuntimeFunction(kSetNewModeName);
     if (function == nullptr) return 0;
     return reinterpret_cast<SetNewModeFunction>(reinterpret_cast<void*>(function))(mode);
 }
