@@ -43,7 +43,16 @@ enum class Text {
             // UTF-16LE ending in CR LF, so that the file is one uniform text; ill-formed UTF-8
             // becomes U+FFFD
     raw,    // the record's bytes exactly as given
+    utf16_stored,  // the record is already a line as utf16 stores it (see store()): written as
+                   // given, and split like a utf16 record, between UTF-16 characters
 };
+
+// What write() stores for a record with text, for a host that prepares its records before it
+// hands them in (a ring of Text::utf16_stored takes what store() makes of Text::utf16 records):
+// the number of bytes, and the bytes themselves, stored at out, with their end returned. A record
+// of n bytes never takes more than 2 * n + 4 (n with raw and utf16_stored).
+SCRIVLET_RING_API std::size_t stored_size(std::string_view record, Text text);
+SCRIVLET_RING_API char* store(std::string_view record, Text text, char* out);
 
 struct RingOptions {
     std::string folder;                        // UTF-8; '/' and '\' separate directories;

@@ -8,6 +8,7 @@
 // complete without a caller running: the last released caller left without coming back.
 #include "ring/group_commit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -29,13 +30,29 @@ const std::chrono::microseconds kQuickWrite(20);
 }  // namespace
 
 GroupCommit::GroupCommit(GroupSink& sink, std::size_t capacity, std::size_t max_records)
-    : sink_(sink), capacity_(capacity), max_records_(max_records), outcomes_(max_records) {
+    : sink_(sink), capacity_(capacity), max_records_(max_records) {
     for (Buffer* buffer : {&waiting_, &writing_}) {
         buffer->bytes.reset(new char[capacity]);
         buffer->sizes.reserve(max_records);
         buffer->owners.reserve(max_records);
     }
 }
+
+// The failures of a group's records, kept with their callers: with each record's own, or with
+// the one caller whose records the group holds.
+class GroupCommit::OwnerFailures final : public Failures {
+  public:
+    OwnerFailures(Waiter* const* owners, Waiter* only) : owners_(owners), only_(only) {}
+    void Fail(std::size_t from, std::size_t to, const Info& info) override {
+        for (std::size_t i = from; i < to; ++i) {
+            KeepFirstFailure((only_ != nullptr ? *only_ : *owners_[i]).written, info);
+        }
+    }
+
+  private:
+    Waiter* const* owners_;
+    Waiter* only_;
+};
 
 std::size_t GroupCommit::StoredSize(std::string_view record, Encoding encoding) {
     return encoding == Encoding::kRaw ? record.size() : Utf16LineSize(record);
@@ -58,6 +75,17 @@ std::uint64_t GroupCommit::Waiting() const {
 
 bool GroupCommit::Fits(std::size_t stored) const {
     return waiting_.used + stored <= capacity_ && waiting_.sizes.size() < max_records_;
+}
+
+bool GroupCommit::BackToBack(const std::string_view* records, std::size_t count) const {
+    const std::size_t limit = std::min(sink_.Room(), capacity_);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (records[i].size() > limit ||
+            (i > 0 && records[i - 1].data() + records[i - 1].size() != records[i].data())) {
+            return false;
+        }
+    }
+    return count > 0;
 }
 
 void GroupCommit::Append(std::string_view record, Encoding encoding, std::size_t stored,
@@ -102,6 +130,11 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
                          Info& error) {
     Waiter me;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (encoding == Encoding::kRaw && !in_flight_ && waiting_.sizes.empty() &&
+        BackToBack(records, count)) {
+        WriteOwn(records, count, lock, me);
+        count = 0;  // all written
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t stored = StoredSize(records[i], encoding);
         if (stored > sink_.Room() || stored > capacity_) {
@@ -160,6 +193,7 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
         if (Ready()) AskForWriter();
         lock.unlock();
     }
+    KeepFirstFailure(me.info, me.written);
     KeepFirstFailure(error, me.info);
     return (me.info.uiErrorSet & 1u) == 0;
 }
@@ -176,9 +210,9 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     const bool hold_lock = quick_writes_;
     if (!hold_lock) lock.unlock();
 
-    for (std::size_t i = 0; i < count; ++i) outcomes_[i] = Info{};
+    OwnerFailures failures(writing_.owners.data(), nullptr);
     const auto started = std::chrono::steady_clock::now();
-    sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), count}, outcomes_.data());
+    sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), count}, failures);
     const auto took = std::chrono::steady_clock::now() - started;
 
     if (!hold_lock) lock.lock();
@@ -186,11 +220,7 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     in_flight_ = false;
     records_ += count;
     ++groups_;
-    for (std::size_t i = 0; i < count; ++i) {
-        Waiter& owner = *writing_.owners[i];
-        if ((outcomes_[i].uiErrorSet & 1u) != 0) KeepFirstFailure(owner.info, outcomes_[i]);
-        --owner.pending;
-    }
+    for (std::size_t i = 0; i < count; ++i) --writing_.owners[i]->pending;
     // Each caller's records in a group lie in one run: wake it at the end of its run, and touch
     // it no more, since it may return at once.
     std::size_t released = 0;
@@ -206,6 +236,43 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     // The next group is complete once the callers just released are back, beside those that
     // came during the write.
     expected_ = released + waiting_.callers;
+    space_.notify_all();
+    if (Ready()) AskForWriter();
+}
+
+void GroupCommit::WriteOwn(const std::string_view* records, std::size_t count,
+                           std::unique_lock<std::mutex>& lock, Waiter& me) {
+    in_flight_ = true;
+    const bool hold_lock = quick_writes_;
+    if (!hold_lock) lock.unlock();
+    // writing_ is this caller's alone while its groups are in flight.
+    OwnerFailures failures(nullptr, &me);
+    std::chrono::steady_clock::duration took{};
+    std::uint64_t groups = 0;
+    for (std::size_t i = 0; i < count; ++groups) {
+        const std::size_t n = std::min(count - i, max_records_);
+        writing_.sizes.clear();
+        for (std::size_t k = 0; k < n; ++k) {
+            writing_.sizes.push_back(static_cast<std::uint32_t>(records[i + k].size()));
+        }
+        const auto started = std::chrono::steady_clock::now();
+        sink_.WriteGroup(Group{records[i].data(), writing_.sizes.data(), n}, failures);
+        took = std::chrono::steady_clock::now() - started;
+        i += n;
+    }
+    writing_.sizes.clear();
+    if (!hold_lock) lock.lock();
+    quick_writes_ = took < kQuickWrite;
+    in_flight_ = false;
+    records_ += count;
+    groups_ += groups;
+    // Released as the writer of a group: those that came during the write expect it back.
+    {
+        std::lock_guard<std::mutex> wait(me.mutex);
+        me.done = true;
+    }
+    ++returning_;
+    expected_ = 1 + waiting_.callers;
     space_.notify_all();
     if (Ready()) AskForWriter();
 }

@@ -13,8 +13,14 @@
 // waking a caller (a RAM file system), gathering costs more than it saves: then each write is
 // made with the lock held and nobody waits for anybody, until a write is slow again.
 //
+// A caller that finds nobody writing and nothing waiting, and whose records lie back to back in
+// its own memory as they are to be stored, has them written from there: nothing is copied, and
+// the group buffers are not touched (a host that prepares its records, like the pipe host, needs
+// no memory of the ring's).
+//
 // Memory is fixed at construction: two buffers of capacity bytes and room for max_records
-// records each. A caller whose record does not fit the waiting group waits for the next one.
+// records each, touched only as far as used. A caller whose record does not fit the waiting group
+// waits for the next one.
 #ifndef SCRIVLET_RING_GROUP_COMMIT_H
 #define SCRIVLET_RING_GROUP_COMMIT_H
 
@@ -44,12 +50,22 @@ struct Group {
     std::size_t count;
 };
 
+// Where a sink reports the records of a group that failed.
+class Failures {
+  public:
+    // The records from to to (not included) failed with info.
+    virtual void Fail(std::size_t from, std::size_t to, const Info& info) = 0;
+
+  protected:
+    ~Failures() = default;
+};
+
 class GroupSink {
   public:
     virtual ~GroupSink() = default;
-    // Writes the group's records in order. For each record that fails, fills outcomes[i] (a
-    // zeroed record per record on entry) with its failure. Runs on one thread at a time.
-    virtual void WriteGroup(const Group& group, Info* outcomes) = 0;
+    // Writes the group's records in order and reports those that fail. Runs on one thread at a
+    // time.
+    virtual void WriteGroup(const Group& group, Failures& failures) = 0;
     // The largest record the sink takes now (may be read while a group is written), and the
     // refusal of a larger one.
     virtual std::size_t Room() const = 0;
@@ -88,8 +104,10 @@ class GroupCommit {
         bool lead = false;        // asked to write the waiting group; under mutex
         std::size_t pending = 0;  // records handed in and not yet written; under mutex_
         bool appending = true;    // still handing records in; under mutex_
-        Info info{};              // the first failure of its records
+        Info info{};              // the first refusal of its records; its own
+        Info written{};           // the first failure of their writes; the group's writer's
     };
+    class OwnerFailures;
 
     struct Buffer {
         std::unique_ptr<char[]> bytes;  // capacity_ bytes, touched only as far as used
@@ -100,6 +118,14 @@ class GroupCommit {
     };
 
     bool Fits(std::size_t stored) const;
+    // Whether the records lie back to back, each one taken as it is (no larger than the sink's
+    // room and the capacity).
+    bool BackToBack(const std::string_view* records, std::size_t count) const;
+    // With the lock held, nothing in flight and nothing waiting: writes the caller's records from
+    // its own memory, in as many groups as max_records asks, none written by anybody else between
+    // them, and releases the caller as the writer of a group is released.
+    void WriteOwn(const std::string_view* records, std::size_t count,
+                  std::unique_lock<std::mutex>& lock, Waiter& me);
     void Append(std::string_view record, Encoding encoding, std::size_t stored, Waiter& waiter);
     // Whether the waiting group is complete and nothing is in flight: it is to be written now.
     bool Ready() const;
@@ -113,7 +139,6 @@ class GroupCommit {
     GroupSink& sink_;
     const std::size_t capacity_;
     const std::size_t max_records_;
-    std::vector<Info> outcomes_;  // the sink's results for the group being written
 
     mutable std::mutex mutex_;
     std::condition_variable space_;  // the waiting group was taken: there is room again

@@ -51,7 +51,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
                              detail::kRecordTooLarge, static_cast<unsigned int>(Room()));
     }
 
-    void WriteGroup(const detail::Group& group, Info* outcomes) override {
+    void WriteGroup(const detail::Group& group, detail::Failures& failures) override {
         const char* bytes = group.bytes;
         std::size_t i = 0;
         while (i < group.count) {
@@ -59,20 +59,21 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             // A failed rotation (or switch-on) left the ring on without a file: switch off and
             // on again, as a host of the log file would.
             if (m_hFile == TQ_INVALID_HANDLE && (!Switch(false, &info) || !Switch(true, &info))) {
-                FailOutcomes(outcomes, i, group.count, info);
+                failures.Fail(i, group.count, info);
                 break;
             }
             UpdateRoom();
             const unsigned int size = group.sizes[i];
             if (size > Room()) {
-                TQCLogFile_1::Write(bytes, size, &outcomes[i]);  // refused, as one Write would be
+                Info refusal{};  // refused, as one Write would be
+                if (!TQCLogFile_1::Write(bytes, size, &refusal)) failures.Fail(i, i + 1, refusal);
                 bytes += size;
                 ++i;
                 continue;
             }
             if (!format::FitsBeforeFooter(m_uiFileBytes, size, m_uiFileSize, m_uiFooterLength)) {
                 if (!Switch(false, &info) || !Switch(true, &info)) {
-                    FailOutcomes(outcomes, i, group.count, info);
+                    failures.Fail(i, group.count, info);
                     break;
                 }
                 continue;
@@ -88,7 +89,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             }
             writes_.fetch_add(1, std::memory_order_relaxed);
             if (!TQCLogFile_1::Write(bytes, total, &info)) {
-                FailOutcomes(outcomes, i, group.count, info);
+                failures.Fail(i, group.count, info);
                 break;
             }
             bytes_.fetch_add(total, std::memory_order_relaxed);
@@ -135,10 +136,6 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
     std::uint64_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
 
   private:
-    static void FailOutcomes(Info* outcomes, std::size_t from, std::size_t to, const Info& info) {
-        for (std::size_t k = from; k < to; ++k) outcomes[k] = info;
-    }
-
     static void AppendUtf8(std::uint32_t c, std::string& out) {
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
@@ -222,6 +219,7 @@ struct Ring::State {
     std::unique_ptr<RingFile> file;
     std::unique_ptr<GroupCommit> commit;
     Encoding encoding = Encoding::kUtf16Line;
+    bool utf16 = true;  // records are stored as UTF-16, and pieces cut between its characters
     bool split = false;
     RingStats closed_stats;  // the counts of the ring closed last
 
@@ -241,7 +239,7 @@ struct Ring::State {
         std::vector<std::string_view> pieces;
         for (std::size_t offset = 0; offset < bytes.size();) {
             std::size_t n = std::min(chunk, bytes.size() - offset);
-            if (encoding != Encoding::kRaw && n < bytes.size() - offset) {
+            if (utf16 && n < bytes.size() - offset) {
                 n &= ~std::size_t{1};  // whole UTF-16 code units
                 const auto high = static_cast<unsigned char>(bytes[offset + n - 1]);
                 if (high >= 0xD8 && high <= 0xDB) n -= 2;  // keep a surrogate pair together
@@ -282,7 +280,8 @@ bool Ring::open(const RingOptions& options, Error& error) {
         std::clamp(capacity / kBytesPerGroupRecord, kMinGroupRecords, kMaxGroupRecords);
     state_->commit = std::make_unique<GroupCommit>(*file, capacity, records);
     state_->file = std::move(file);
-    state_->encoding = options.text == Text::raw ? Encoding::kRaw : Encoding::kUtf16Line;
+    state_->encoding = options.text == Text::utf16 ? Encoding::kUtf16Line : Encoding::kRaw;
+    state_->utf16 = options.text != Text::raw;
     state_->split = options.split;
     return true;
 }
