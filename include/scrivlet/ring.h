@@ -100,6 +100,15 @@ struct RingStats {
     std::uint64_t writes = 0;   // write-through calls that wrote them
     std::uint64_t bytes = 0;    // bytes of records written
     std::uint64_t waiting = 0;  // records handed in and not yet written
+    // Where the time went, in nanoseconds: in the write-through calls of the groups, and after
+    // each write that released callers who slept (cycles of them): until the first of them ran
+    // again (its wake-up), until the last did (the others' turns on the processors), and from
+    // then until the next group's write started (their way back with their next records).
+    std::uint64_t write_ns = 0;
+    std::uint64_t cycles = 0;
+    std::uint64_t wake_ns = 0;
+    std::uint64_t turns_ns = 0;
+    std::uint64_t back_ns = 0;
 };
 
 class SCRIVLET_RING_API Ring {

@@ -89,21 +89,29 @@ class GroupCommit {
 
     std::size_t Capacity() const { return capacity_; }
 
-    // Records and groups the sink has been given since construction, and records waiting for
-    // the next group.
-    std::uint64_t Records() const;
-    std::uint64_t Groups() const;
-    std::uint64_t Waiting() const;
+    // What the group commit has done since construction, and where its time went.
+    struct Counts {
+        std::uint64_t records = 0;  // given to the sink
+        std::uint64_t groups = 0;
+        std::uint64_t waiting = 0;   // records waiting for the next group now
+        std::uint64_t write_ns = 0;  // in the sink
+        // After each write that released sleeping callers: until the first of them ran again,
+        // until the last of them did, and from then until the next write started.
+        std::uint64_t cycles = 0;
+        std::uint64_t wake_ns = 0;
+        std::uint64_t turns_ns = 0;
+        std::uint64_t back_ns = 0;
+    };
+    Counts Totals() const;
 
   private:
     // One caller, on its own stack while it waits.
     struct Waiter {
-        std::mutex mutex;
-        std::condition_variable wake;
-        bool done = false;        // every record of this caller has been written; under mutex
-        bool lead = false;        // asked to write the waiting group; under mutex
+        bool done = false;        // every record of this caller has been written; under mutex_
+        bool lead = false;        // asked to write the waiting group; under mutex_
         std::size_t pending = 0;  // records handed in and not yet written; under mutex_
         bool appending = true;    // still handing records in; under mutex_
+        int slot = 0;             // the buffer its last record went into; under mutex_
         Info info{};              // the first refusal of its records; its own
         Info written{};           // the first failure of their writes; the group's writer's
     };
@@ -130,11 +138,16 @@ class GroupCommit {
     // Whether the waiting group is complete and nothing is in flight: it is to be written now.
     bool Ready() const;
     // With the lock held and nothing in flight: writes the waiting group (the lock is let go
-    // while the sink writes) and tells each caller whose records are all written.
-    void WriteWaitingGroup(std::unique_lock<std::mutex>& lock);
+    // while the sink writes), releases each caller whose records are all written and wakes them
+    // after letting the lock go. Returns without the lock, and whether me was released.
+    bool WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Waiter& me);
     // With the lock held: asks a caller of the waiting group to write it.
     void AskForWriter();
-    static void Wake(Waiter& waiter, bool lead);
+    // With the lock held, as a write starts and ends: the cycle's times into counts_.
+    void WriteStarts(std::uint64_t now_ns);
+    void WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool woke);
+    // A released caller runs again.
+    void Back();
 
     GroupSink& sink_;
     const std::size_t capacity_;
@@ -142,9 +155,13 @@ class GroupCommit {
 
     mutable std::mutex mutex_;
     std::condition_variable space_;  // the waiting group was taken: there is room again
-    Buffer waiting_;                 // the group that fills
-    Buffer writing_;                 // the group being written
-    bool in_flight_ = false;         // a group is being written
+    // The callers of a group sleep on the condition of its buffer, which the end of the group's
+    // write wakes at once (slots swap with the buffers).
+    std::condition_variable released_[2];
+    int waiting_slot_ = 0;
+    Buffer waiting_;          // the group that fills
+    Buffer writing_;          // the group being written
+    bool in_flight_ = false;  // a group is being written
     // The last write was quicker than waking a caller: the next is made with the lock held, each
     // caller writing what waits, as a mutex-guarded log file would (see WriteWaitingGroup).
     bool quick_writes_ = false;
@@ -152,8 +169,12 @@ class GroupCommit {
     // Callers told that their records are written and not yet gone: raised under mutex_, lowered
     // by each such caller as it leaves, which takes mutex_ only when it is the last.
     std::atomic<std::size_t> returning_{0};
-    std::uint64_t records_ = 0;
-    std::uint64_t groups_ = 0;
+    Counts counts_;  // records, groups and times; waiting is taken from waiting_
+    // The end of the last write that woke callers (0 when there was none since the last start),
+    // and when the first and the last of them ran again (0: none yet).
+    std::uint64_t released_ns_ = 0;
+    std::atomic<std::uint64_t> first_back_ns_{0};
+    std::atomic<std::uint64_t> last_back_ns_{0};
 };
 
 }  // namespace detail

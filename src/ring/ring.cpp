@@ -223,6 +223,21 @@ struct Ring::State {
     bool split = false;
     RingStats closed_stats;  // the counts of the ring closed last
 
+    RingStats Stats() const {
+        const GroupCommit::Counts counts = commit->Totals();
+        RingStats stats;
+        stats.records = counts.records;
+        stats.writes = file->Writes();
+        stats.bytes = file->Bytes();
+        stats.waiting = counts.waiting;
+        stats.write_ns = counts.write_ns;
+        stats.cycles = counts.cycles;
+        stats.wake_ns = counts.wake_ns;
+        stats.turns_ns = counts.turns_ns;
+        stats.back_ns = counts.back_ns;
+        return stats;
+    }
+
     // Hands in one record that is larger than the ring takes, as pieces that each fit: the
     // pieces are cut from its stored bytes at UTF-16 character boundaries (any byte when raw).
     bool WritePieces(std::string_view record, Info& info) {
@@ -329,8 +344,8 @@ bool Ring::close(Error& error) {
     Info info{};
     const bool ok = state.file->Switch(false, &info);
     if (!ok) detail::KeepFirstFailure(error.info, info);
-    state.closed_stats =
-        RingStats{state.commit->Records(), state.file->Writes(), state.file->Bytes()};
+    state.closed_stats = state.Stats();
+    state.closed_stats.waiting = 0;
     state.commit.reset();
     state.file.reset();
     return ok;
@@ -355,8 +370,7 @@ RingStats Ring::stats() const {
     std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
     const State& state = *state_;
     if (!state.file) return state.closed_stats;
-    return RingStats{state.commit->Records(), state.file->Writes(), state.file->Bytes(),
-                     state.commit->Waiting()};
+    return state.Stats();
 }
 
 }  // namespace scrivlet
