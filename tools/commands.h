@@ -26,6 +26,7 @@ struct WriteOptions {
     bool raw = false;
     bool stamp = false;
     bool quiet = false;
+    bool stats = false;
 };
 CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options);
 int RunWrite(const WriteOptions& options);

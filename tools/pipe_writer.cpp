@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -24,6 +25,12 @@
 
 namespace scrivlet::tool {
 namespace {
+
+std::uint64_t NowNs() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
 
 // The most bytes one read takes from the pipe: what one conversion step handles before the
 // group's state is looked at again.
@@ -95,11 +102,14 @@ PipeWriter::~PipeWriter() {
 }
 
 PipeWriter::End PipeWriter::Run(const std::function<void()>& progress) {
+    const std::uint64_t start = NowNs();
     for (;;) {
         bool drained = false;
         const long got = ReadInput(drained);
+        read_ns_ = NowNs();
         // The last line without a line end, or what was read before a stop: nothing is dropped.
         StoreLines(got > 0 ? static_cast<std::size_t>(got) : 0, got <= 0);
+        times_.preparing += NowNs() - read_ns_;  // with the waits for room, taken out below
         if (got <= 0) break;
         HandOn(drained, false);
         progress();
@@ -107,6 +117,8 @@ PipeWriter::End PipeWriter::Run(const std::function<void()>& progress) {
         if (failed_) break;
     }
     Finish();
+    times_.preparing -= times_.room;
+    times_.run = NowNs() - start;
     return failed_ ? End::kWriteError : end_;
 }
 
@@ -211,9 +223,11 @@ void PipeWriter::HandOn(bool drained, bool full) {
     if (full && writer_ != Writer::kNone && !failed_) {
         // The writing thread takes this group when its write ends.
         parked_ = true;
+        const std::uint64_t waiting = NowNs();
         changed_.wait(lock, [this] {
             return filling_->records.empty() || writer_ == Writer::kNone || failed_;
         });
+        times_.room += NowNs() - waiting;
         parked_ = false;
     }
     if (writer_ != Writer::kNone || failed_ || filling_->records.empty()) return;
@@ -221,10 +235,17 @@ void PipeWriter::HandOn(bool drained, bool full) {
         // Nothing more waits in the pipe: written here, without waking anybody.
         writer_ = Writer::kReader;
         lock.unlock();
-        const bool ok = WriteGroup(*filling_);
+        const std::uint64_t ready = NowNs() - read_ns_;
+        std::uint64_t took = 0;
+        const bool ok = WriteGroup(*filling_, took);
         lock.lock();
         writer_ = Writer::kNone;
         failed_ = failed_ || !ok;
+        times_.writing += took;
+        ++times_.groups;
+        ++times_.at_once;
+        times_.at_once_ready += ready;
+        times_.at_once_writing += took;
         return;
     }
     std::swap(filling_, other_);
@@ -232,9 +253,11 @@ void PipeWriter::HandOn(bool drained, bool full) {
     work_.notify_one();
 }
 
-bool PipeWriter::WriteGroup(Group& group) {
+bool PipeWriter::WriteGroup(Group& group, std::uint64_t& took) {
     scrivlet::Error error;
+    const std::uint64_t start = NowNs();
     const bool ok = ring_.write(group.records.data(), group.records.size(), error);
+    took = NowNs() - start;
     if (ok) lines_.fetch_add(group.records.size(), std::memory_order_relaxed);
     if (!ok) std::cerr << "scrivlet write: writing the lines failed: " << error.message() << "\n";
     group.records.clear();
@@ -251,9 +274,12 @@ void PipeWriter::WriterLoop() {
         if (writer_ != Writer::kThread) return;
         Group& group = *other_;
         lock.unlock();
-        const bool ok = WriteGroup(group);
+        std::uint64_t took = 0;
+        const bool ok = WriteGroup(group, took);
         lock.lock();
         failed_ = failed_ || !ok;
+        times_.writing += took;
+        ++times_.groups;
         // The reading thread waits: its group goes out at once, without waking anybody first.
         if (!failed_ && parked_ && !filling_->records.empty()) {
             std::swap(filling_, other_);
@@ -269,9 +295,12 @@ void PipeWriter::Finish() {
     changed_.wait(lock, [this] { return writer_ == Writer::kNone; });
     if (!failed_ && !filling_->records.empty()) {
         lock.unlock();
-        const bool ok = WriteGroup(*filling_);
+        std::uint64_t took = 0;
+        const bool ok = WriteGroup(*filling_, took);
         lock.lock();
         failed_ = !ok;
+        times_.writing += took;
+        ++times_.groups;
     }
     quit_ = true;
     lock.unlock();

@@ -49,6 +49,22 @@ class PipeWriter {
     // Lines handed to the ring and written.
     std::uint64_t lines() const { return lines_.load(std::memory_order_relaxed); }
 
+    // Where the time of Run went, in nanoseconds.
+    struct Times {
+        std::uint64_t run = 0;
+        std::uint64_t groups = 0;
+        std::uint64_t writing = 0;    // in the ring's write, on either thread
+        std::uint64_t preparing = 0;  // cutting and storing lines
+        std::uint64_t room = 0;       // the reading thread waited for the group in flight
+        // Groups written by the reading thread at once (the pipe was empty, nothing in flight):
+        // from the end of their read to the ring's write, and the write.
+        std::uint64_t at_once = 0;
+        std::uint64_t at_once_ready = 0;
+        std::uint64_t at_once_writing = 0;
+    };
+    // After Run.
+    const Times& times() const { return times_; }
+
   private:
     struct Group {
         std::unique_ptr<char[]> bytes;
@@ -71,7 +87,8 @@ class PipeWriter {
     void HandOn(bool drained, bool full);
     // Waits until nothing is in flight, writes what fills, and stops the writing thread.
     void Finish();
-    bool WriteGroup(Group& group);
+    // Writes the group and empties it; adds the time to times_.writing (under mutex_).
+    bool WriteGroup(Group& group, std::uint64_t& took);
     void WriterLoop();
 
     scrivlet::Ring& ring_;
@@ -98,6 +115,8 @@ class PipeWriter {
     bool failed_ = false;
     End end_ = End::kInput;
     std::atomic<std::uint64_t> lines_{0};
+    Times times_;                // under mutex_ where both threads add
+    std::uint64_t read_ns_ = 0;  // the end of the last read
     std::thread thread_;
 };
 

@@ -75,6 +75,26 @@ class Progress {
     std::uint64_t lines_ = 0, bytes_ = 0;
 };
 
+// The times of a run, one line on stderr.
+void PrintTimes(const PipeWriter::Times& times, std::uint64_t lines, const scrivlet::Ring& ring) {
+    const scrivlet::RingStats stats = ring.stats();
+    const auto ms = [](std::uint64_t ns) { return static_cast<double>(ns) / 1e6; };
+    const auto us = [](std::uint64_t ns, std::uint64_t n) {
+        return n == 0 ? 0.0 : static_cast<double>(ns) / 1e3 / static_cast<double>(n);
+    };
+    std::fprintf(
+        stderr,
+        "scrivlet write: %llu lines, %llu bytes stored, %llu groups in %llu write calls; "
+        "%.1f ms: writing %.1f ms, preparing %.1f ms, waiting for room %.1f ms; "
+        "%llu groups written on arrival: %.1f us from the read to the write, "
+        "%.1f us writing\n",
+        static_cast<unsigned long long>(lines), static_cast<unsigned long long>(stats.bytes),
+        static_cast<unsigned long long>(times.groups),
+        static_cast<unsigned long long>(stats.writes), ms(times.run), ms(times.writing),
+        ms(times.preparing), ms(times.room), static_cast<unsigned long long>(times.at_once),
+        us(times.at_once_ready, times.at_once), us(times.at_once_writing, times.at_once));
+}
+
 bool CloseRing(scrivlet::Ring& ring) {
     scrivlet::Error error;
     if (ring.close(error)) return true;
@@ -101,6 +121,9 @@ CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options) {
                       "Put the library's time stamp (the one in front of its own lines) in front "
                       "of each line, the moment the line was read");
     command->add_flag("-q,--quiet", options.quiet, "No progress line on a terminal");
+    command->add_flag("--stats", options.stats,
+                      "At the end, print to stderr where the time went: writing the groups, "
+                      "preparing the lines, waiting for room, and the lines written on arrival");
     return command;
 }
 
@@ -124,6 +147,7 @@ int RunWrite(const WriteOptions& given) {
                           given.stamp, kGroupBytes);
         end = writer.Run([&] { progress.Show(ring, writer.lines(), false); });
         lines = writer.lines();
+        if (given.stats) PrintTimes(writer.times(), lines, ring);
     }
     progress.Show(ring, lines, true);
     if (!CloseRing(ring) || end == PipeWriter::End::kWriteError) return kExitFailure;
