@@ -72,15 +72,13 @@ GroupCommit::Counts GroupCommit::Totals() const {
 }
 
 void GroupCommit::WriteStarts(std::uint64_t now_ns) {
-    const std::uint64_t first = first_back_ns_.exchange(0);
-    const std::uint64_t last = last_back_ns_.exchange(0);
-    if (released_ns_ != 0 && first != 0) {
+    if (released_ns_ != 0 && first_back_ns_ != 0) {
         ++counts_.cycles;
-        counts_.wake_ns += first - released_ns_;
-        counts_.turns_ns += last - first;
-        counts_.back_ns += now_ns > last ? now_ns - last : 0;
+        counts_.wake_ns += first_back_ns_ - released_ns_;
+        counts_.turns_ns += last_back_ns_ - first_back_ns_;
+        counts_.back_ns += now_ns - last_back_ns_;
     }
-    released_ns_ = 0;
+    released_ns_ = first_back_ns_ = last_back_ns_ = 0;
 }
 
 void GroupCommit::WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool woke) {
@@ -89,12 +87,8 @@ void GroupCommit::WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool 
 }
 
 void GroupCommit::Back() {
-    const std::uint64_t now = NowNs();
-    std::uint64_t none = 0;
-    first_back_ns_.compare_exchange_strong(none, now);
-    for (std::uint64_t last = last_back_ns_.load();
-         last < now && !last_back_ns_.compare_exchange_weak(last, now);) {
-    }
+    last_back_ns_ = NowNs();
+    if (first_back_ns_ == 0) first_back_ns_ = last_back_ns_;
 }
 
 bool GroupCommit::Fits(std::size_t stored) const {

@@ -146,7 +146,7 @@ class GroupCommit {
     // With the lock held, as a write starts and ends: the cycle's times into counts_.
     void WriteStarts(std::uint64_t now_ns);
     void WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool woke);
-    // A released caller runs again.
+    // With the lock held: a released caller runs again.
     void Back();
 
     GroupSink& sink_;
@@ -171,10 +171,10 @@ class GroupCommit {
     std::atomic<std::size_t> returning_{0};
     Counts counts_;  // records, groups and times; waiting is taken from waiting_
     // The end of the last write that woke callers (0 when there was none since the last start),
-    // and when the first and the last of them ran again (0: none yet).
+    // and when the first and the last of them ran again (0: none yet); under mutex_.
     std::uint64_t released_ns_ = 0;
-    std::atomic<std::uint64_t> first_back_ns_{0};
-    std::atomic<std::uint64_t> last_back_ns_{0};
+    std::uint64_t first_back_ns_ = 0;
+    std::uint64_t last_back_ns_ = 0;
 };
 
 }  // namespace detail
