@@ -222,7 +222,7 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
     const std::uint64_t started = NowNs();
     WriteStarts(started);
     if (!hold_lock) lock.unlock();
-    sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), count}, failures);
+    sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), nullptr, count}, failures);
     const std::uint64_t ended = NowNs();
 
     if (!hold_lock) lock.lock();
@@ -263,28 +263,15 @@ void GroupCommit::WriteOwn(const std::string_view* records, std::size_t count,
     const std::uint64_t started = NowNs();
     WriteStarts(started);
     if (!hold_lock) lock.unlock();
-    // writing_ is this caller's alone while its groups are in flight.
     OwnerFailures failures(nullptr, &me);
-    std::uint64_t took = 0;
-    std::uint64_t groups = 0;
-    for (std::size_t i = 0; i < count; ++groups) {
-        const std::size_t n = std::min(count - i, max_records_);
-        writing_.sizes.clear();
-        for (std::size_t k = 0; k < n; ++k) {
-            writing_.sizes.push_back(static_cast<std::uint32_t>(records[i + k].size()));
-        }
-        const std::uint64_t before = NowNs();
-        sink_.WriteGroup(Group{records[i].data(), writing_.sizes.data(), n}, failures);
-        took = NowNs() - before;
-        i += n;
-    }
-    writing_.sizes.clear();
+    sink_.WriteGroup(Group{records[0].data(), nullptr, records, count}, failures);
+    const std::uint64_t ended = NowNs();
     if (!hold_lock) lock.lock();
-    quick_writes_ = took < kQuickWriteNs;
+    quick_writes_ = ended - started < kQuickWriteNs;
     in_flight_ = false;
     counts_.records += count;
-    counts_.groups += groups;
-    WriteEnded(started, NowNs(), false);
+    ++counts_.groups;
+    WriteEnded(started, ended, false);
     // Released as the writer of a group: those that came during the write expect it back.
     me.done = true;
     ++returning_;

@@ -43,11 +43,15 @@ using Info = TQCLogFile_1::tagInfoData_1;
 // How a record is stored: as its bytes, or as UTF-8 text turned into a UTF-16LE line (text.h).
 enum class Encoding { kRaw, kUtf16Line };
 
-// A group as the sink sees it: the stored records back to back, and their sizes.
+// A group as the sink sees it: the stored records back to back, and their sizes, from a group
+// buffer's sizes or from the views of a caller's own records.
 struct Group {
     const char* bytes;
     const std::uint32_t* sizes;
+    const std::string_view* views;  // when sizes is null
     std::size_t count;
+
+    std::size_t Size(std::size_t i) const { return sizes != nullptr ? sizes[i] : views[i].size(); }
 };
 
 // Where a sink reports the records of a group that failed.
@@ -130,8 +134,8 @@ class GroupCommit {
     // room and the capacity).
     bool BackToBack(const std::string_view* records, std::size_t count) const;
     // With the lock held, nothing in flight and nothing waiting: writes the caller's records from
-    // its own memory, in as many groups as max_records asks, none written by anybody else between
-    // them, and releases the caller as the writer of a group is released.
+    // its own memory as one group, and releases the caller as the writer of a group is
+    // released.
     void WriteOwn(const std::string_view* records, std::size_t count,
                   std::unique_lock<std::mutex>& lock, Waiter& me);
     void Append(std::string_view record, Encoding encoding, std::size_t stored, Waiter& waiter);

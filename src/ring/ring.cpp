@@ -63,7 +63,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
                 break;
             }
             UpdateRoom();
-            const unsigned int size = group.sizes[i];
+            const auto size = static_cast<unsigned int>(group.Size(i));
             if (size > Room()) {
                 Info refusal{};  // refused, as one Write would be
                 if (!TQCLogFile_1::Write(bytes, size, &refusal)) failures.Fail(i, i + 1, refusal);
@@ -82,10 +82,14 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             const std::size_t room = Room();
             std::size_t end = i;
             unsigned int total = 0;
-            while (end < group.count && total + group.sizes[end] <= room &&
-                   format::FitsBeforeFooter(m_uiFileBytes, total + group.sizes[end], m_uiFileSize,
-                                            m_uiFooterLength)) {
-                total += group.sizes[end++];
+            for (; end < group.count; ++end) {
+                const auto next = static_cast<unsigned int>(group.Size(end));
+                if (total + next > room ||
+                    !format::FitsBeforeFooter(m_uiFileBytes, total + next, m_uiFileSize,
+                                              m_uiFooterLength)) {
+                    break;
+                }
+                total += next;
             }
             writes_.fetch_add(1, std::memory_order_relaxed);
             if (!TQCLogFile_1::Write(bytes, total, &info)) {

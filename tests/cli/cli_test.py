@@ -254,14 +254,16 @@ def case_kill_loses_at_most_two_groups():
         with open("burst.in", "rb") as source:
             writer = spawn(["write", "-d", folder, "-c", "20", "-s", "10485760", "--raw"],
                            stdin=source)
-        stored = lambda: b"".join(open(f"{folder}/{f}", "rb").read()
-                                  for f in sorted(os.listdir(folder)))
-        wait_for(lambda: os.path.isdir(folder) and len(stored()) > megabytes << 20, folder)
+        sizes = lambda: sum(os.path.getsize(f"{folder}/{f}") for f in os.listdir(folder))
+        deadline = time.monotonic() + 20
+        while not (os.path.isdir(folder) and sizes() > megabytes << 20):
+            assert time.monotonic() < deadline and writer.poll() is None, f"{folder}: no burst"
+            time.sleep(0.002)
         writer.send_signal(signal.SIGSTOP)
         taken = int(open(f"/proc/{writer.pid}/fdinfo/0").read().split()[1])  # "pos: N"
         writer.send_signal(signal.SIGKILL)
         writer.wait(timeout=10)
-        kept = stored()
+        kept = b"".join(open(f"{folder}/{f}", "rb").read() for f in sorted(os.listdir(folder)))
         assert data.startswith(kept), f"{folder}: not the lines written, in order"
         assert taken - len(kept) <= 2 * 2**21 + 2**18, f"{folder}: {taken - len(kept)} bytes lost"
 
