@@ -9,8 +9,11 @@
 // microsecond: there is no wait to share, and the rows show the cost of the hand-over.) Each row
 // gives the aggregate records/s, the p50/p99 latency of single calls, and for the ring the records
 // per write-through call (group size). A run's time is taken from the first thread's start to the
-// last thread's end. The rates go to a data file for bench/run's chart; the ring's allocations are
-// counted for case 7.
+// last thread's end. For the ring with 8 threads, where the time of a write's cycle goes (from the
+// ring's own counts): the write, then until the first caller it released runs again (wake-up),
+// until the last one does (their turns on the processors), and until the next group's write
+// starts (their way back with their next records). The rates go to a data file for bench/run's
+// chart; the ring's allocations are counted for case 7.
 
 #include <algorithm>
 #include <cstdio>
@@ -37,6 +40,28 @@ const char* const kNames[kContenders] = {"Ring", "TQCLogFileM_1", "spdlog+fdatas
 struct RingRun {
     double rate;
     double per_write;  // records per write-through call
+    RingStats stats;
+    double seconds;
+};
+
+// The ring's counts over several runs, and their time.
+struct Cycles {
+    RingStats sum;
+    double seconds = 0;
+    void Add(const RingRun& run) {
+        sum.records += run.stats.records;
+        sum.writes += run.stats.writes;
+        sum.write_ns += run.stats.write_ns;
+        sum.cycles += run.stats.cycles;
+        sum.wake_ns += run.stats.wake_ns;
+        sum.turns_ns += run.stats.turns_ns;
+        sum.back_ns += run.stats.back_ns;
+        seconds += run.seconds;
+    }
+    // Microseconds per write call.
+    double PerWrite(double ns) const {
+        return sum.writes == 0 ? 0 : ns / 1e3 / static_cast<double>(sum.writes);
+    }
 };
 
 RingRun RunRing(const std::string& folder, const std::vector<char>& record, unsigned int count,
@@ -61,7 +86,8 @@ RingRun RunRing(const std::string& folder, const std::vector<char>& record, unsi
     });
     const RingStats stats = ring.stats();
     if (!ring.close(error)) Die("Ring::close", error.info);
-    return RingRun{rate, static_cast<double>(stats.records) / static_cast<double>(stats.writes)};
+    return RingRun{rate, static_cast<double>(stats.records) / static_cast<double>(stats.writes),
+                   stats, count / rate};
 }
 
 #if defined(SCRIVLET_BENCH_SPDLOG)
@@ -78,6 +104,32 @@ double RunSpdlog(const std::string& folder, const std::vector<char>& record, uns
     return rate;
 }
 #endif
+
+// Where the cycle of a write went with 8 threads, against what five times one thread's records/s
+// asks of a cycle with the same records per write.
+Row CycleRow(const std::string& where, const Cycles& eight, const Cycles& one) {
+    const RingStats& s = eight.sum;
+    if (s.writes == 0 || one.sum.records == 0)
+        return Row{where + " Ring cycle", "-", "-", "-", "-", "-"};
+    const double cycle = eight.seconds * 1e6 / static_cast<double>(s.writes);
+    const double write = eight.PerWrite(static_cast<double>(s.write_ns));
+    const double wake = eight.PerWrite(static_cast<double>(s.wake_ns));
+    const double turns = eight.PerWrite(static_cast<double>(s.turns_ns));
+    const double back = eight.PerWrite(static_cast<double>(s.back_ns));
+    const double rest = cycle - write - wake - turns - back;
+    const double per_write = static_cast<double>(s.records) / static_cast<double>(s.writes);
+    const double one_rate = static_cast<double>(one.sum.records) / one.seconds;
+    const double one_write = one.PerWrite(static_cast<double>(one.sum.write_ns));
+    return Row{
+        where + " 512 B Ring 8 threads: us per write = write + wake-up + turns + back + rest",
+        Fixed(cycle, 0) + " = " + Fixed(write, 0) + " + " + Fixed(wake, 0) + " + " +
+            Fixed(turns, 0) + " + " + Fixed(back, 0) + " + " + Fixed(rest, 0),
+        "5x: " + Fixed(per_write / (5 * one_rate) * 1e6, 0) + "; 1 thread's write " +
+            Fixed(one_write, 0),
+        "-",
+        "-",
+        "-"};
+}
 
 std::string Rate(Side& side, int decimals) {
     return Grouped(Median(side.figures)) + " (" + Fixed(side.latencies.PercentileUs(50), decimals) +
@@ -98,6 +150,7 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
     Side raw;
     Side sides[kContenders][kRows];
     std::vector<double> per_write[kRows];
+    Cycles cycles[kRows];
     const int contenders =
 #if defined(SCRIVLET_BENCH_SPDLOG)
         kContenders;
@@ -119,6 +172,7 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
                                                     ring_allocations);
                         side.figures.push_back(run.rate);
                         per_write[row].push_back(run.per_write);
+                        cycles[row].Add(run);
                         ring_writes += count;
                         break;
                     }
@@ -158,6 +212,7 @@ void GroupCommitCase(const Settings& settings, const std::string& root, bool dur
             table.Add(Row{name, value, Grouped(Median(sides[kRing][0].figures)) + " Ring 1 thread",
                           Fixed(ratio, 2), target ? ">= 5" : "-",
                           target ? Verdict(ratio >= 5) : "-"});
+            if (threads == 8) table.Add(CycleRow(where, cycles[row], cycles[0]));
         }
     }
     for (int c = kGuarded; c < contenders; ++c) {

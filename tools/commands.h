@@ -27,6 +27,7 @@ struct WriteOptions {
     bool stamp = false;
     bool quiet = false;
     bool fresh = false;  // start at file 1, replacing it, instead of continuing the ring
+    bool stats = false;
 };
 CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options);
 int RunWrite(const WriteOptions& options);

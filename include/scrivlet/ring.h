@@ -43,7 +43,16 @@ enum class Text {
             // UTF-16LE ending in CR LF, so that the file is one uniform text; ill-formed UTF-8
             // becomes U+FFFD
     raw,    // the record's bytes exactly as given
+    utf16_stored,  // the record is already a line as utf16 stores it (see store()): written as
+                   // given, and split like a utf16 record, between UTF-16 characters
 };
+
+// What write() stores for a record with text, for a host that prepares its records before it
+// hands them in (a ring of Text::utf16_stored takes what store() makes of Text::utf16 records):
+// the number of bytes, and the bytes themselves, stored at out, with their end returned. A record
+// of n bytes never takes more than 2 * n + 4 (n with raw and utf16_stored).
+SCRIVLET_RING_API std::size_t stored_size(std::string_view record, Text text);
+SCRIVLET_RING_API char* store(std::string_view record, Text text, char* out);
 
 struct RingOptions {
     std::string folder;                        // UTF-8; '/' and '\' separate directories;
@@ -99,6 +108,15 @@ struct RingStats {
     std::uint64_t writes = 0;   // write-through calls that wrote them
     std::uint64_t bytes = 0;    // bytes of records written
     std::uint64_t waiting = 0;  // records handed in and not yet written
+    // Where the time went, in nanoseconds: in the write-through calls of the groups, and after
+    // each write that released callers who slept (cycles of them): until the first of them ran
+    // again (its wake-up), until the last did (the others' turns on the processors), and from
+    // then until the next group's write started (their way back with their next records).
+    std::uint64_t write_ns = 0;
+    std::uint64_t cycles = 0;
+    std::uint64_t wake_ns = 0;
+    std::uint64_t turns_ns = 0;
+    std::uint64_t back_ns = 0;
 };
 
 class SCRIVLET_RING_API Ring {

@@ -8,6 +8,7 @@
 // complete without a caller running: the last released caller left without coming back.
 #include "ring/group_commit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -24,12 +25,18 @@ const int kLeaverYields = 16;
 
 // A write quicker than this costs less than waking a caller to gather a group (a few context
 // switches): the next write is made without gathering.
-const std::chrono::microseconds kQuickWrite(20);
+const std::uint64_t kQuickWriteNs = 20000;
+
+std::uint64_t NowNs() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
 
 }  // namespace
 
 GroupCommit::GroupCommit(GroupSink& sink, std::size_t capacity, std::size_t max_records)
-    : sink_(sink), capacity_(capacity), max_records_(max_records), outcomes_(max_records) {
+    : sink_(sink), capacity_(capacity), max_records_(max_records) {
     for (Buffer* buffer : {&waiting_, &writing_}) {
         buffer->bytes.reset(new char[capacity]);
         buffer->sizes.reserve(max_records);
@@ -37,27 +44,66 @@ GroupCommit::GroupCommit(GroupSink& sink, std::size_t capacity, std::size_t max_
     }
 }
 
+// The failures of a group's records, kept with their callers: with each record's own, or with
+// the one caller whose records the group holds.
+class GroupCommit::OwnerFailures final : public Failures {
+  public:
+    OwnerFailures(Waiter* const* owners, Waiter* only) : owners_(owners), only_(only) {}
+    void Fail(std::size_t from, std::size_t to, const Info& info) override {
+        for (std::size_t i = from; i < to; ++i) {
+            KeepFirstFailure((only_ != nullptr ? *only_ : *owners_[i]).written, info);
+        }
+    }
+
+  private:
+    Waiter* const* owners_;
+    Waiter* only_;
+};
+
 std::size_t GroupCommit::StoredSize(std::string_view record, Encoding encoding) {
     return encoding == Encoding::kRaw ? record.size() : Utf16LineSize(record);
 }
 
-std::uint64_t GroupCommit::Records() const {
+GroupCommit::Counts GroupCommit::Totals() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return records_;
+    Counts counts = counts_;
+    counts.waiting = waiting_.sizes.size();
+    return counts;
 }
 
-std::uint64_t GroupCommit::Groups() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return groups_;
+void GroupCommit::WriteStarts(std::uint64_t now_ns) {
+    if (released_ns_ != 0 && first_back_ns_ != 0) {
+        ++counts_.cycles;
+        counts_.wake_ns += first_back_ns_ - released_ns_;
+        counts_.turns_ns += last_back_ns_ - first_back_ns_;
+        counts_.back_ns += now_ns - last_back_ns_;
+    }
+    released_ns_ = first_back_ns_ = last_back_ns_ = 0;
 }
 
-std::uint64_t GroupCommit::Waiting() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_.sizes.size();
+void GroupCommit::WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool woke) {
+    counts_.write_ns += end_ns - start_ns;
+    if (woke) released_ns_ = end_ns;
+}
+
+void GroupCommit::Back() {
+    last_back_ns_ = NowNs();
+    if (first_back_ns_ == 0) first_back_ns_ = last_back_ns_;
 }
 
 bool GroupCommit::Fits(std::size_t stored) const {
     return waiting_.used + stored <= capacity_ && waiting_.sizes.size() < max_records_;
+}
+
+bool GroupCommit::BackToBack(const std::string_view* records, std::size_t count) const {
+    const std::size_t limit = std::min(sink_.Room(), capacity_);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (records[i].size() > limit ||
+            (i > 0 && records[i - 1].data() + records[i - 1].size() != records[i].data())) {
+            return false;
+        }
+    }
+    return count > 0;
 }
 
 void GroupCommit::Append(std::string_view record, Encoding encoding, std::size_t stored,
@@ -73,14 +119,7 @@ void GroupCommit::Append(std::string_view record, Encoding encoding, std::size_t
     waiting_.sizes.push_back(static_cast<std::uint32_t>(stored));
     waiting_.owners.push_back(&waiter);
     ++waiter.pending;
-}
-
-void GroupCommit::Wake(Waiter& waiter, bool lead) {
-    // Notified while holding the waiter's mutex: the waiter returns (and its stack goes) only
-    // after it has seen the flag under that mutex.
-    std::lock_guard<std::mutex> lock(waiter.mutex);
-    (lead ? waiter.lead : waiter.done) = true;
-    waiter.wake.notify_one();
+    waiter.slot = waiting_slot_;
 }
 
 bool GroupCommit::Ready() const {
@@ -92,7 +131,8 @@ void GroupCommit::AskForWriter() {
     // A caller still handing records in writes the group itself when it finds it full.
     for (Waiter* owner : waiting_.owners) {
         if (!owner->appending) {
-            Wake(*owner, true);
+            owner->lead = true;
+            released_[waiting_slot_].notify_all();
             return;
         }
     }
@@ -102,6 +142,12 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
                          Info& error) {
     Waiter me;
     std::unique_lock<std::mutex> lock(mutex_);
+    // Alone: nothing in flight or waiting, and no released caller expected back.
+    if (encoding == Encoding::kRaw && !in_flight_ && waiting_.sizes.empty() &&
+        (quick_writes_ || expected_ <= 1 || returning_ == 0) && BackToBack(records, count)) {
+        WriteOwn(records, count, lock, me);
+        count = 0;  // all written
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t stored = StoredSize(records[i], encoding);
         if (stored > sink_.Room() || stored > capacity_) {
@@ -115,7 +161,8 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
             if (in_flight_) {
                 space_.wait(lock);
             } else {
-                WriteWaitingGroup(lock);
+                WriteWaitingGroup(lock, me);
+                lock.lock();
             }
         }
         Append(records[i], encoding, stored, me);
@@ -134,38 +181,34 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
             lock.lock();
         }
         if (Ready()) {
-            WriteWaitingGroup(lock);  // the group this caller completed (or was asked to write)
-            done = me.pending == 0;
+            // The group this caller completed (or was asked to write).
+            done = WriteWaitingGroup(lock, me);
+            if (!done) lock.lock();
             continue;
         }
-        lock.unlock();
-        {
-            std::unique_lock<std::mutex> wait(me.mutex);
-            me.wake.wait(wait, [&me] { return me.done || me.lead; });
-            done = me.done;
-            asked = me.lead;
-            me.lead = false;
-        }
-        if (!done) lock.lock();
+        released_[me.slot].wait(lock, [&me] { return me.done || me.lead; });
+        done = me.done;
+        asked = me.lead;
+        me.lead = false;
+        if (done) Back();
     }
+    const bool released = me.done;  // set under the lock by this thread, or seen under it
     if (lock.owns_lock()) lock.unlock();
-    bool released;
-    {
-        std::lock_guard<std::mutex> wait(me.mutex);
-        released = me.done;
-    }
     // The last released caller to leave completes the waiting group of those that are back.
     if (released && --returning_ == 0) {
         lock.lock();
         if (Ready()) AskForWriter();
         lock.unlock();
     }
+    KeepFirstFailure(me.info, me.written);
     KeepFirstFailure(error, me.info);
     return (me.info.uiErrorSet & 1u) == 0;
 }
 
-void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
+bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Waiter& me) {
     std::swap(waiting_, writing_);
+    const int slot = waiting_slot_;
+    waiting_slot_ ^= 1;
     waiting_.used = 0;
     waiting_.sizes.clear();
     waiting_.owners.clear();
@@ -174,23 +217,20 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
     space_.notify_all();
     const std::size_t count = writing_.sizes.size();
     const bool hold_lock = quick_writes_;
-    if (!hold_lock) lock.unlock();
 
-    for (std::size_t i = 0; i < count; ++i) outcomes_[i] = Info{};
-    const auto started = std::chrono::steady_clock::now();
-    sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), count}, outcomes_.data());
-    const auto took = std::chrono::steady_clock::now() - started;
+    OwnerFailures failures(writing_.owners.data(), nullptr);
+    const std::uint64_t started = NowNs();
+    WriteStarts(started);
+    if (!hold_lock) lock.unlock();
+    sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), nullptr, count}, failures);
+    const std::uint64_t ended = NowNs();
 
     if (!hold_lock) lock.lock();
-    quick_writes_ = took < kQuickWrite;
+    quick_writes_ = ended - started < kQuickWriteNs;
     in_flight_ = false;
-    records_ += count;
-    ++groups_;
-    for (std::size_t i = 0; i < count; ++i) {
-        Waiter& owner = *writing_.owners[i];
-        if ((outcomes_[i].uiErrorSet & 1u) != 0) KeepFirstFailure(owner.info, outcomes_[i]);
-        --owner.pending;
-    }
+    counts_.records += count;
+    ++counts_.groups;
+    for (std::size_t i = 0; i < count; ++i) --writing_.owners[i]->pending;
     // Each caller's records in a group lie in one run: wake it at the end of its run, and touch
     // it no more, since it may return at once.
     std::size_t released = 0;
@@ -200,12 +240,42 @@ void GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock) {
         if (run_ends && owner.pending == 0 && !owner.appending) {
             ++released;
             ++returning_;
-            Wake(owner, false);
+            owner.done = true;
         }
     }
     // The next group is complete once the callers just released are back, beside those that
     // came during the write.
     expected_ = released + waiting_.callers;
+    WriteEnded(started, ended, released > 1);
+    space_.notify_all();
+    if (Ready()) AskForWriter();
+    const bool done = me.done;
+    // Woken without the lock held, so that they find it free.
+    lock.unlock();
+    released_[slot].notify_all();
+    return done;
+}
+
+void GroupCommit::WriteOwn(const std::string_view* records, std::size_t count,
+                           std::unique_lock<std::mutex>& lock, Waiter& me) {
+    in_flight_ = true;
+    const bool hold_lock = quick_writes_;
+    const std::uint64_t started = NowNs();
+    WriteStarts(started);
+    if (!hold_lock) lock.unlock();
+    OwnerFailures failures(nullptr, &me);
+    sink_.WriteGroup(Group{records[0].data(), nullptr, records, count}, failures);
+    const std::uint64_t ended = NowNs();
+    if (!hold_lock) lock.lock();
+    quick_writes_ = ended - started < kQuickWriteNs;
+    in_flight_ = false;
+    counts_.records += count;
+    ++counts_.groups;
+    WriteEnded(started, ended, false);
+    // Released as the writer of a group: those that came during the write expect it back.
+    me.done = true;
+    ++returning_;
+    expected_ = 1 + waiting_.callers;
     space_.notify_all();
     if (Ready()) AskForWriter();
 }

@@ -13,8 +13,14 @@
 // waking a caller (a RAM file system), gathering costs more than it saves: then each write is
 // made with the lock held and nobody waits for anybody, until a write is slow again.
 //
+// A caller that finds nobody writing and nothing waiting, and whose records lie back to back in
+// its own memory as they are to be stored, has them written from there: nothing is copied, and
+// the group buffers are not touched (a host that prepares its records, like the pipe host, needs
+// no memory of the ring's).
+//
 // Memory is fixed at construction: two buffers of capacity bytes and room for max_records
-// records each. A caller whose record does not fit the waiting group waits for the next one.
+// records each, touched only as far as used. A caller whose record does not fit the waiting group
+// waits for the next one.
 #ifndef SCRIVLET_RING_GROUP_COMMIT_H
 #define SCRIVLET_RING_GROUP_COMMIT_H
 
@@ -37,19 +43,33 @@ using Info = TQCLogFile_1::tagInfoData_1;
 // How a record is stored: as its bytes, or as UTF-8 text turned into a UTF-16LE line (text.h).
 enum class Encoding { kRaw, kUtf16Line };
 
-// A group as the sink sees it: the stored records back to back, and their sizes.
+// A group as the sink sees it: the stored records back to back, and their sizes, from a group
+// buffer's sizes or from the views of a caller's own records.
 struct Group {
     const char* bytes;
     const std::uint32_t* sizes;
+    const std::string_view* views;  // when sizes is null
     std::size_t count;
+
+    std::size_t Size(std::size_t i) const { return sizes != nullptr ? sizes[i] : views[i].size(); }
+};
+
+// Where a sink reports the records of a group that failed.
+class Failures {
+  public:
+    // The records from to to (not included) failed with info.
+    virtual void Fail(std::size_t from, std::size_t to, const Info& info) = 0;
+
+  protected:
+    ~Failures() = default;
 };
 
 class GroupSink {
   public:
     virtual ~GroupSink() = default;
-    // Writes the group's records in order. For each record that fails, fills outcomes[i] (a
-    // zeroed record per record on entry) with its failure. Runs on one thread at a time.
-    virtual void WriteGroup(const Group& group, Info* outcomes) = 0;
+    // Writes the group's records in order and reports those that fail. Runs on one thread at a
+    // time.
+    virtual void WriteGroup(const Group& group, Failures& failures) = 0;
     // The largest record the sink takes now (may be read while a group is written), and the
     // refusal of a larger one.
     virtual std::size_t Room() const = 0;
@@ -73,23 +93,33 @@ class GroupCommit {
 
     std::size_t Capacity() const { return capacity_; }
 
-    // Records and groups the sink has been given since construction, and records waiting for
-    // the next group.
-    std::uint64_t Records() const;
-    std::uint64_t Groups() const;
-    std::uint64_t Waiting() const;
+    // What the group commit has done since construction, and where its time went.
+    struct Counts {
+        std::uint64_t records = 0;  // given to the sink
+        std::uint64_t groups = 0;
+        std::uint64_t waiting = 0;   // records waiting for the next group now
+        std::uint64_t write_ns = 0;  // in the sink
+        // After each write that released sleeping callers: until the first of them ran again,
+        // until the last of them did, and from then until the next write started.
+        std::uint64_t cycles = 0;
+        std::uint64_t wake_ns = 0;
+        std::uint64_t turns_ns = 0;
+        std::uint64_t back_ns = 0;
+    };
+    Counts Totals() const;
 
   private:
     // One caller, on its own stack while it waits.
     struct Waiter {
-        std::mutex mutex;
-        std::condition_variable wake;
-        bool done = false;        // every record of this caller has been written; under mutex
-        bool lead = false;        // asked to write the waiting group; under mutex
+        bool done = false;        // every record of this caller has been written; under mutex_
+        bool lead = false;        // asked to write the waiting group; under mutex_
         std::size_t pending = 0;  // records handed in and not yet written; under mutex_
         bool appending = true;    // still handing records in; under mutex_
-        Info info{};              // the first failure of its records
+        int slot = 0;             // the buffer its last record went into; under mutex_
+        Info info{};              // the first refusal of its records; its own
+        Info written{};           // the first failure of their writes; the group's writer's
     };
+    class OwnerFailures;
 
     struct Buffer {
         std::unique_ptr<char[]> bytes;  // capacity_ bytes, touched only as far as used
@@ -100,26 +130,42 @@ class GroupCommit {
     };
 
     bool Fits(std::size_t stored) const;
+    // Whether the records lie back to back, each one taken as it is (no larger than the sink's
+    // room and the capacity).
+    bool BackToBack(const std::string_view* records, std::size_t count) const;
+    // With the lock held, nothing in flight and nothing waiting: writes the caller's records from
+    // its own memory as one group, and releases the caller as the writer of a group is
+    // released.
+    void WriteOwn(const std::string_view* records, std::size_t count,
+                  std::unique_lock<std::mutex>& lock, Waiter& me);
     void Append(std::string_view record, Encoding encoding, std::size_t stored, Waiter& waiter);
     // Whether the waiting group is complete and nothing is in flight: it is to be written now.
     bool Ready() const;
     // With the lock held and nothing in flight: writes the waiting group (the lock is let go
-    // while the sink writes) and tells each caller whose records are all written.
-    void WriteWaitingGroup(std::unique_lock<std::mutex>& lock);
+    // while the sink writes), releases each caller whose records are all written and wakes them
+    // after letting the lock go. Returns without the lock, and whether me was released.
+    bool WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Waiter& me);
     // With the lock held: asks a caller of the waiting group to write it.
     void AskForWriter();
-    static void Wake(Waiter& waiter, bool lead);
+    // With the lock held, as a write starts and ends: the cycle's times into counts_.
+    void WriteStarts(std::uint64_t now_ns);
+    void WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool woke);
+    // With the lock held: a released caller runs again.
+    void Back();
 
     GroupSink& sink_;
     const std::size_t capacity_;
     const std::size_t max_records_;
-    std::vector<Info> outcomes_;  // the sink's results for the group being written
 
     mutable std::mutex mutex_;
     std::condition_variable space_;  // the waiting group was taken: there is room again
-    Buffer waiting_;                 // the group that fills
-    Buffer writing_;                 // the group being written
-    bool in_flight_ = false;         // a group is being written
+    // The callers of a group sleep on the condition of its buffer, which the end of the group's
+    // write wakes at once (slots swap with the buffers).
+    std::condition_variable released_[2];
+    int waiting_slot_ = 0;
+    Buffer waiting_;          // the group that fills
+    Buffer writing_;          // the group being written
+    bool in_flight_ = false;  // a group is being written
     // The last write was quicker than waking a caller: the next is made with the lock held, each
     // caller writing what waits, as a mutex-guarded log file would (see WriteWaitingGroup).
     bool quick_writes_ = false;
@@ -127,8 +173,12 @@ class GroupCommit {
     // Callers told that their records are written and not yet gone: raised under mutex_, lowered
     // by each such caller as it leaves, which takes mutex_ only when it is the last.
     std::atomic<std::size_t> returning_{0};
-    std::uint64_t records_ = 0;
-    std::uint64_t groups_ = 0;
+    Counts counts_;  // records, groups and times; waiting is taken from waiting_
+    // The end of the last write that woke callers (0 when there was none since the last start),
+    // and when the first and the last of them ran again (0: none yet); under mutex_.
+    std::uint64_t released_ns_ = 0;
+    std::uint64_t first_back_ns_ = 0;
+    std::uint64_t last_back_ns_ = 0;
 };
 
 }  // namespace detail

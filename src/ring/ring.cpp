@@ -58,7 +58,7 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
                              detail::kRecordTooLarge, static_cast<unsigned int>(Room()));
     }
 
-    void WriteGroup(const detail::Group& group, Info* outcomes) override {
+    void WriteGroup(const detail::Group& group, detail::Failures& failures) override {
         const char* bytes = group.bytes;
         std::size_t i = 0;
         while (i < group.count) {
@@ -66,20 +66,21 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             // A failed rotation (or switch-on) left the ring on without a file: switch off and
             // on again, as a host of the log file would.
             if (m_hFile == TQ_INVALID_HANDLE && (!Switch(false, &info) || !Switch(true, &info))) {
-                FailOutcomes(outcomes, i, group.count, info);
+                failures.Fail(i, group.count, info);
                 break;
             }
             UpdateRoom();
-            const unsigned int size = group.sizes[i];
+            const auto size = static_cast<unsigned int>(group.Size(i));
             if (size > Room()) {
-                TQCLogFile_1::Write(bytes, size, &outcomes[i]);  // refused, as one Write would be
+                Info refusal{};  // refused, as one Write would be
+                if (!TQCLogFile_1::Write(bytes, size, &refusal)) failures.Fail(i, i + 1, refusal);
                 bytes += size;
                 ++i;
                 continue;
             }
             if (!format::FitsBeforeFooter(m_uiFileBytes, size, m_uiFileSize, m_uiFooterLength)) {
                 if (!Switch(false, &info) || !Switch(true, &info)) {
-                    FailOutcomes(outcomes, i, group.count, info);
+                    failures.Fail(i, group.count, info);
                     break;
                 }
                 continue;
@@ -88,14 +89,18 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
             const std::size_t room = Room();
             std::size_t end = i;
             unsigned int total = 0;
-            while (end < group.count && total + group.sizes[end] <= room &&
-                   format::FitsBeforeFooter(m_uiFileBytes, total + group.sizes[end], m_uiFileSize,
-                                            m_uiFooterLength)) {
-                total += group.sizes[end++];
+            for (; end < group.count; ++end) {
+                const auto next = static_cast<unsigned int>(group.Size(end));
+                if (total + next > room ||
+                    !format::FitsBeforeFooter(m_uiFileBytes, total + next, m_uiFileSize,
+                                              m_uiFooterLength)) {
+                    break;
+                }
+                total += next;
             }
             writes_.fetch_add(1, std::memory_order_relaxed);
             if (!TQCLogFile_1::Write(bytes, total, &info)) {
-                FailOutcomes(outcomes, i, group.count, info);
+                failures.Fail(i, group.count, info);
                 break;
             }
             bytes_.fetch_add(total, std::memory_order_relaxed);
@@ -195,10 +200,6 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
     std::uint64_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
 
   private:
-    static void FailOutcomes(Info* outcomes, std::size_t from, std::size_t to, const Info& info) {
-        for (std::size_t k = from; k < to; ++k) outcomes[k] = info;
-    }
-
     std::atomic<std::size_t> room_{0};
     std::atomic<std::uint64_t> writes_{0};
     std::atomic<std::uint64_t> bytes_{0};
@@ -264,11 +265,27 @@ struct Ring::State {
     std::unique_ptr<RingFile> file;
     std::unique_ptr<GroupCommit> commit;
     Encoding encoding = Encoding::kUtf16Line;
+    bool utf16 = true;  // records are stored as UTF-16, and pieces cut between its characters
     bool split = false;
     // With split: the largest record every file takes, whatever its counter line (a group can
     // rotate through files whose counter lines gain digits); a larger one goes in pieces.
     std::size_t split_limit = 0;
     RingStats closed_stats;  // the counts of the ring closed last
+
+    RingStats Stats() const {
+        const GroupCommit::Counts counts = commit->Totals();
+        RingStats stats;
+        stats.records = counts.records;
+        stats.writes = file->Writes();
+        stats.bytes = file->Bytes();
+        stats.waiting = counts.waiting;
+        stats.write_ns = counts.write_ns;
+        stats.cycles = counts.cycles;
+        stats.wake_ns = counts.wake_ns;
+        stats.turns_ns = counts.turns_ns;
+        stats.back_ns = counts.back_ns;
+        return stats;
+    }
 
     // Hands in one record that is larger than split_limit, as pieces that each fit: the pieces
     // are cut from its stored bytes at UTF-16 character boundaries (any byte when raw).
@@ -284,7 +301,7 @@ struct Ring::State {
         std::vector<std::string_view> pieces;
         for (std::size_t offset = 0; offset < bytes.size();) {
             std::size_t n = std::min(chunk, bytes.size() - offset);
-            if (encoding != Encoding::kRaw && n < bytes.size() - offset) {
+            if (utf16 && n < bytes.size() - offset) {
                 n &= ~std::size_t{1};  // whole UTF-16 code units
                 const auto high = static_cast<unsigned char>(bytes[offset + n - 1]);
                 if (high >= 0xD8 && high <= 0xDB) n -= 2;  // keep a surrogate pair together
@@ -326,7 +343,8 @@ bool Ring::open(const RingOptions& options, Error& error) {
         std::clamp(capacity / kBytesPerGroupRecord, kMinGroupRecords, kMaxGroupRecords);
     state_->commit = std::make_unique<GroupCommit>(*file, capacity, records);
     state_->file = std::move(file);
-    state_->encoding = encoding;
+    state_->encoding = options.text == Text::utf16 ? Encoding::kUtf16Line : Encoding::kRaw;
+    state_->utf16 = options.text != Text::raw;
     state_->split = options.split;
     state_->split_limit = std::min(state_->file->SplitRoom(), state_->commit->Capacity());
     return true;
@@ -374,8 +392,8 @@ bool Ring::close(Error& error) {
     Info info{};
     const bool ok = state.file->Switch(false, &info);
     if (!ok) detail::KeepFirstFailure(error.info, info);
-    state.closed_stats =
-        RingStats{state.commit->Records(), state.file->Writes(), state.file->Bytes()};
+    state.closed_stats = state.Stats();
+    state.closed_stats.waiting = 0;
     state.commit.reset();
     state.file.reset();
     return ok;
@@ -402,8 +420,7 @@ RingStats Ring::stats() const {
     std::shared_lock<std::shared_mutex> lifecycle(state_->lifecycle);
     const State& state = *state_;
     if (!state.file) return state.closed_stats;
-    return RingStats{state.commit->Records(), state.file->Writes(), state.file->Bytes(),
-                     state.commit->Waiting()};
+    return state.Stats();
 }
 
 }  // namespace scrivlet

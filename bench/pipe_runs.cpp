@@ -1,0 +1,256 @@
+// The runs of the pipe command (see pipe_runs.h): starting and ending a logger, then the burst,
+// the idle lines, the trickle and the storage's speeds.
+#include "pipe_runs.h"
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace scrivlet::bench {
+namespace {
+
+// A started logger: its process, the write end of its standard input and its stderr.
+struct Child {
+    pid_t pid = -1;
+    int input = -1;
+    std::FILE* said = nullptr;
+};
+
+bool Start(const std::vector<std::string>& args, Child& child) {
+    int ends[2];
+    child.said = std::tmpfile();
+    // Close-on-exec: a logger started later must not hold this one's input open.
+    if (child.said == nullptr || pipe2(ends, O_CLOEXEC) != 0) return false;
+    fcntl(fileno(child.said), F_SETFD, FD_CLOEXEC);
+    child.pid = fork();
+    if (child.pid == 0) {
+        dup2(ends[0], STDIN_FILENO);
+        close(ends[0]);
+        close(ends[1]);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(fileno(child.said), STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(ends[0]);
+    child.input = ends[1];
+    return child.pid > 0;
+}
+
+// The write calls a process has made, from its /proc/PID/io (open at io); 0 when it cannot be
+// read.
+std::uint64_t WriteCalls(int io) {
+    char text[512];
+    const ssize_t got = pread(io, text, sizeof text - 1, 0);
+    if (got <= 0) return 0;
+    text[got] = 0;
+    const char* at = std::strstr(text, "syscw:");
+    return at == nullptr ? 0 : std::strtoull(at + 6, nullptr, 10);
+}
+
+int OpenIo(pid_t pid) {
+    return open(("/proc/" + std::to_string(pid) + "/io").c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+// A field of /proc/PID/status in kB, as MB; 0 when it cannot be read, or while the process is
+// still the copy of this one that it was forked from (its name is this program's).
+double StatusMb(pid_t pid, const std::string& field) {
+    static const std::string self = [] {
+        std::ifstream comm("/proc/self/comm");
+        std::string name;
+        std::getline(comm, name);
+        return "Name:\t" + name;
+    }();
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line == self) return 0;
+        if (line.compare(0, field.size(), field) == 0) {
+            return std::atof(line.c_str() + field.size()) * 1024 / 1e6;
+        }
+    }
+    return 0;
+}
+
+// Closes the logger's input, waits for it to end and takes its write calls and stderr; true
+// when it exited with 0.
+bool Finish(Child& child, LoggerRun& run) {
+    if (child.input >= 0) close(child.input);
+    child.input = -1;
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOWAIT) != 0) return false;
+    const int io = OpenIo(child.pid);
+    run.writes = WriteCalls(io);
+    if (io >= 0) close(io);
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+    std::rewind(child.said);
+    run.said.clear();
+    for (int c; (c = std::fgetc(child.said)) != EOF;) run.said.push_back(static_cast<char>(c));
+    std::fclose(child.said);
+    child.said = nullptr;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool RunBurst(const std::vector<std::string>& args, const std::string& input, LoggerRun& run) {
+    Child child;
+    const std::uint64_t start = NowNs();
+    if (!Start(args, child)) return false;
+    // The peak of the program's own memory: VmHWM while it runs (a child's ru_maxrss would count
+    // the image of this process, which it was forked from).
+    std::atomic<bool> ended{false};
+    std::thread sampler([&child, &run, &ended] {
+        while (!ended.load()) {
+            run.peak_mb = std::max(run.peak_mb, StatusMb(child.pid, "VmHWM:"));
+            usleep(2000);
+        }
+    });
+    const bool written = WriteAll(child.input, input.data(), input.size());
+    const bool ok = Finish(child, run);
+    run.seconds = static_cast<double>(NowNs() - start) / 1e9;
+    ended = true;
+    sampler.join();
+    return written && ok;
+}
+
+bool RunIdle(const std::vector<std::vector<std::string>>& loggers, unsigned int lines,
+             std::vector<IdleRun>& runs) {
+    std::vector<Child> children(loggers.size());
+    runs.assign(loggers.size(), IdleRun{});
+    bool ok = true;
+    for (std::size_t i = 0; i < loggers.size(); ++i) ok = Start(loggers[i], children[i]) && ok;
+    for (unsigned int n = 0; ok && n < lines; ++n) {
+        const std::string line = "idle line " + std::to_string(n) + "\n";
+        for (Child& child : children) ok = WriteAll(child.input, line.data(), line.size()) && ok;
+        usleep(n + 1 < lines ? 1000000 : 500000);
+    }
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        runs[i].run.peak_mb = StatusMb(children[i].pid, "VmHWM:");
+        runs[i].code_mb = StatusMb(children[i].pid, "RssFile:");
+        runs[i].data_mb = StatusMb(children[i].pid, "RssAnon:");
+    }
+    for (std::size_t i = 0; i < children.size(); ++i) ok = Finish(children[i], runs[i].run) && ok;
+    return ok;
+}
+
+bool RunTrickle(const std::vector<std::string>& args, const std::string& folder, unsigned int lines,
+                std::size_t stored, Latencies& trickle, Latencies& floor, double& writes_per_line,
+                std::string& said) {
+    Child child;
+    if (!Start(args, child)) return false;
+    const std::string probe = folder + "/probe";
+    const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_DSYNC | O_CLOEXEC, 0644);
+    const std::string bytes(stored, 'p');
+    // The logger opens its first file before it reads: give it a moment to start. Sleeps of
+    // this thread end when asked, not up to 50 us later.
+    usleep(200000);
+    prctl(PR_SET_TIMERSLACK, 1000UL);
+    const int io = OpenIo(child.pid);
+    const std::uint64_t before = WriteCalls(io);
+    std::uint64_t seen = before;
+    bool ok = fd >= 0 && io >= 0;
+    for (unsigned int i = 0; ok && i < lines; ++i) {
+        const std::string line = "trickle line " + std::to_string(i) + " of the pipe benchmark\n";
+        const std::uint64_t start = NowNs();
+        ok = WriteAll(child.input, line.data(), line.size());
+        // Wait for the write call that stores the line (at most a second), looking every 10 us
+        // and sleeping in between, so that the logger has the processors to itself.
+        while (ok && WriteCalls(io) == seen) {
+            ok = NowNs() - start < 1000000000u;
+            const struct timespec pause = {0, 10000};
+            nanosleep(&pause, nullptr);
+        }
+        trickle.Add(NowNs() - start);
+        seen = WriteCalls(io);
+        usleep(1000);
+        const std::uint64_t written = NowNs();
+        ok = ok && WriteAll(fd, bytes.data(), bytes.size());
+        floor.Add(NowNs() - written);
+        usleep(2000);
+    }
+    if (fd >= 0) close(fd);
+    if (io >= 0) close(io);
+    LoggerRun run;
+    ok = Finish(child, run) && ok;
+    said = run.said;
+    writes_per_line = lines > 0 ? static_cast<double>(seen - before) / lines : 0;
+    return ok;
+}
+
+std::vector<double> StorageSpeeds(const std::string& folder, const std::vector<std::size_t>& sizes,
+                                  std::size_t bytes, int rounds) {
+    std::vector<std::vector<double>> speeds(sizes.size());
+    FreshFolder(folder);
+    const std::string path = folder + "/speed";
+    std::vector<char> block(sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end()), 's');
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t k = 0; k < sizes.size(); ++k) {
+            const std::size_t i = round % 2 == 0 ? k : sizes.size() - 1 - k;
+            const int fd =
+                open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_DSYNC | O_CLOEXEC, 0644);
+            if (fd < 0) return {};
+            const std::size_t writes = std::max<std::size_t>(bytes / sizes[i], 4);
+            const std::uint64_t start = NowNs();
+            bool ok = true;
+            for (std::size_t n = 0; ok && n < writes; ++n) {
+                ok = WriteAll(fd, block.data(), sizes[i]);
+            }
+            const double seconds = static_cast<double>(NowNs() - start) / 1e9;
+            close(fd);
+            if (!ok) return {};
+            speeds[i].push_back(static_cast<double>(writes * sizes[i]) / seconds / 1e6);
+        }
+    }
+    RemoveTree(folder);
+    std::vector<double> medians;
+    for (const std::vector<double>& figures : speeds) medians.push_back(Median(figures));
+    return medians;
+}
+
+bool Installed(const std::string& program) {
+    if (program.find('/') != std::string::npos) return access(program.c_str(), X_OK) == 0;
+    for (const char* dir : {"/usr/bin/", "/bin/", "/usr/sbin/", "/usr/local/bin/"}) {
+        if (access((dir + program).c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+void FreshFolder(const std::string& folder) {
+    RemoveTree(folder);
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+}
+
+void RemoveTree(const std::string& folder) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+}  // namespace scrivlet::bench
