@@ -23,11 +23,12 @@
 
 #include "platform/platform.h"
 #include "ring/group_commit.h"
+#include "scrivlet/reading/layout.h"
 
 namespace scrivlet {
 namespace detail {
 
-constexpr std::uint64_t kTornTailLimit = 64 * 1024;
+using reading::kTornTailLimit;  // the readers drop the same tail
 
 // The newest file of a ring.
 struct NewestFile {
