@@ -180,41 +180,50 @@ HANDLE native::CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSh
     return handle;
 }
 
-BOOL native::WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
-                       DWORD* lpNumberOfBytesWritten, void* /*lpOverlapped*/) {
-    if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
-    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
+namespace posix {
+namespace {
+
+// One read or write system call on the file behind handle, as ReadFile and WriteFile make it: a
+// short transfer is a success that reports the bytes moved.
+template <typename Transfer>
+BOOL TransferFile(HANDLE handle, DWORD* moved, Transfer transfer) {
+    if (moved != nullptr) *moved = 0;
+    Object* object = Find(handle, Kind::kFile);
     if (object == nullptr) return FALSE;
-    // One system call; a short write is a success that reports the bytes written.
-    ssize_t written;
+    ssize_t done;
     do {
-        written = write(object->fd, lpBuffer, nNumberOfBytesToWrite);
-    } while (written < 0 && errno == EINTR);
-    if (written < 0) {
-        posix::SetLastErrorFromErrno(errno, nullptr);
+        done = transfer(object->fd);
+    } while (done < 0 && errno == EINTR);
+    if (done < 0) {
+        SetLastErrorFromErrno(errno, nullptr);
         return FALSE;
     }
-    if (lpNumberOfBytesWritten != nullptr) {
-        *lpNumberOfBytesWritten = static_cast<DWORD>(written);
-    }
+    if (moved != nullptr) *moved = static_cast<DWORD>(done);
     return TRUE;
+}
+
+// The status of the file behind handle; false with the last error set.
+bool StatFile(HANDLE handle, struct stat& info) {
+    Object* object = Find(handle, Kind::kFile);
+    if (object == nullptr) return false;
+    if (fstat(object->fd, &info) == 0) return true;
+    SetLastErrorFromErrno(errno, nullptr);
+    return false;
+}
+
+}  // namespace
+}  // namespace posix
+
+BOOL native::WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
+                       DWORD* lpNumberOfBytesWritten, void* /*lpOverlapped*/) {
+    return posix::TransferFile(hFile, lpNumberOfBytesWritten,
+                               [&](int fd) { return write(fd, lpBuffer, nNumberOfBytesToWrite); });
 }
 
 BOOL native::ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead,
                       DWORD* lpNumberOfBytesRead, void* /*lpOverlapped*/) {
-    if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
-    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
-    if (object == nullptr) return FALSE;
-    ssize_t got;
-    do {
-        got = read(object->fd, lpBuffer, nNumberOfBytesToRead);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        posix::SetLastErrorFromErrno(errno, nullptr);
-        return FALSE;
-    }
-    if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = static_cast<DWORD>(got);
-    return TRUE;
+    return posix::TransferFile(hFile, lpNumberOfBytesRead,
+                               [&](int fd) { return read(fd, lpBuffer, nNumberOfBytesToRead); });
 }
 
 BOOL native::SetFilePointerEx(HANDLE hFile, std::int64_t liDistanceToMove,
@@ -252,26 +261,16 @@ BOOL native::SetEndOfFile(HANDLE hFile) {
 }
 
 BOOL native::GetFileSizeEx(HANDLE hFile, std::int64_t* lpFileSize) {
-    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
-    if (object == nullptr) return FALSE;
     struct stat info;
-    if (fstat(object->fd, &info) != 0) {
-        posix::SetLastErrorFromErrno(errno, nullptr);
-        return FALSE;
-    }
+    if (!posix::StatFile(hFile, info)) return FALSE;
     if (lpFileSize != nullptr) *lpFileSize = static_cast<std::int64_t>(info.st_size);
     return TRUE;
 }
 
 BOOL native::GetFileTime(HANDLE hFile, std::uint64_t* lpCreationTime,
                          std::uint64_t* lpLastAccessTime, std::uint64_t* lpLastWriteTime) {
-    posix::Object* object = posix::Find(hFile, posix::Kind::kFile);
-    if (object == nullptr) return FALSE;
     struct stat info;
-    if (fstat(object->fd, &info) != 0) {
-        posix::SetLastErrorFromErrno(errno, nullptr);
-        return FALSE;
-    }
+    if (!posix::StatFile(hFile, info)) return FALSE;
     // 100 ns units since 1601-01-01, as Windows counts file times; POSIX keeps no creation time,
     // the status change time stands in for it.
     const auto windows_time = [](const timespec& t) {
