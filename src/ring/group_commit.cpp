@@ -128,14 +128,10 @@ bool GroupCommit::Ready() const {
 }
 
 void GroupCommit::AskForWriter() {
-    // A caller still handing records in writes the group itself when it finds it full.
-    for (Waiter* owner : waiting_.owners) {
-        if (!owner->appending) {
-            owner->lead = true;
-            released_[waiting_slot_].notify_all();
-            return;
-        }
-    }
+    // Any caller of the group that waits may write it: the first to wake takes it on. (One still
+    // handing records in writes the group itself when it finds it full.)
+    lead_wanted_ = true;
+    released_[waiting_slot_].notify_one();
 }
 
 bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Encoding encoding,
@@ -186,10 +182,11 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
             if (!done) lock.lock();
             continue;
         }
-        released_[me.slot].wait(lock, [&me] { return me.done || me.lead; });
+        const auto asked_to_lead = [this, &me] { return lead_wanted_ && me.slot == waiting_slot_; };
+        released_[me.slot].wait(lock, [&] { return me.done || asked_to_lead(); });
         done = me.done;
-        asked = me.lead;
-        me.lead = false;
+        asked = !done && asked_to_lead();
+        if (asked) lead_wanted_ = false;
         if (done) Back();
     }
     const bool released = me.done;  // set under the lock by this thread, or seen under it
@@ -209,6 +206,7 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
     std::swap(waiting_, writing_);
     const int slot = waiting_slot_;
     waiting_slot_ ^= 1;
+    lead_wanted_ = false;
     waiting_.used = 0;
     waiting_.sizes.clear();
     waiting_.owners.clear();

@@ -112,7 +112,6 @@ class GroupCommit {
     // One caller, on its own stack while it waits.
     struct Waiter {
         bool done = false;        // every record of this caller has been written; under mutex_
-        bool lead = false;        // asked to write the waiting group; under mutex_
         std::size_t pending = 0;  // records handed in and not yet written; under mutex_
         bool appending = true;    // still handing records in; under mutex_
         int slot = 0;             // the buffer its last record went into; under mutex_
@@ -163,9 +162,10 @@ class GroupCommit {
     // write wakes at once (slots swap with the buffers).
     std::condition_variable released_[2];
     int waiting_slot_ = 0;
-    Buffer waiting_;          // the group that fills
-    Buffer writing_;          // the group being written
-    bool in_flight_ = false;  // a group is being written
+    bool lead_wanted_ = false;  // a caller of the waiting group is asked to write it
+    Buffer waiting_;            // the group that fills
+    Buffer writing_;            // the group being written
+    bool in_flight_ = false;    // a group is being written
     // The last write was quicker than waking a caller: the next is made with the lock held, each
     // caller writing what waits, as a mutex-guarded log file would (see WriteWaitingGroup).
     bool quick_writes_ = false;
