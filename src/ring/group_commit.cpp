@@ -1,11 +1,13 @@
 // Group commit (see group_commit.h): handing records in, writing a complete group, waiting and
 // waking.
 //
-// mutex_ guards the two buffers, the flight of a write, the group's expected callers and each
-// caller's pending count; a caller sleeps on its own condition variable, so that the end of a
-// write wakes exactly the callers whose records it held, rather than every thread on a machine
-// with fewer cores than writers. A sleeping caller is woken to write only when the group became
-// complete without a caller running: the last released caller left without coming back.
+// mutex_ guards the two buffers, the flight of a write, the group's expected callers, each
+// caller's flags and pending count, and the times of a cycle. The callers of a group sleep on the
+// condition of its buffer, so that the end of a write wakes exactly the callers whose records it
+// held (one broadcast, after the lock is let go), rather than every thread on a machine with fewer
+// cores than writers. A sleeping caller is woken to write only when the group became complete
+// without a caller running: the last released caller left without coming back; then one caller
+// of the waiting group is woken, and whichever wakes first writes.
 #include "ring/group_commit.h"
 
 #include <algorithm>
