@@ -85,9 +85,10 @@ void RingCCase(const Settings& settings, const std::string& root, bool durable, 
 int RunTable(Settings& settings);
 
 // The pipe command: `scrivlet write` (the tool at tool) against s6-log, multilog and rotatelogs
-// on the same input through a pipe into work, and the latency of a trickle; prints its table and
-// writes lines/s per logger to chart_data (unless empty). 0 when the targets are met.
-int RunPipe(const std::string& tool, const std::string& work, bool quick,
+// on the same input through a pipe into work, and the latency of a trickle (beside this
+// program's durable-cat, self being this program); prints its table and writes lines/s and memory
+// per logger to chart_data (unless empty). 0 when the targets are met.
+int RunPipe(const std::string& self, const std::string& tool, const std::string& work, bool quick,
             const std::string& chart_data);
 
 // The loop command: count Writes of size bytes in folder through one side ("lib", "libm" with

@@ -5,6 +5,7 @@
 //                        [--instructions-guarded M] [--only CASES] [--chart-data PREFIX]
 //   scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]
 //   scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE]
+//   scrivlet_bench durable-cat FILE
 //
 // "table" runs every case (or those whose numbers CASES lists, e.g. --only 24) and prints the
 // table; DIR are folders for the files, one on the working file system and one on a RAM file
@@ -14,16 +15,20 @@
 // ScrivletBenchRawLoop), so that the profiler can count only what happens within; THREADS (libm
 // only) threads share the object.
 //
-// "pipe" runs `scrivlet write` (TOOL) against the pipe loggers in DIR (case_pipe.cpp).
+// "pipe" runs `scrivlet write` (TOOL) against the pipe loggers in DIR (case_pipe.cpp);
+// "durable-cat" is the least a durable pipe logger does (pipe_runs.h), which the pipe command
+// runs beside `scrivlet write` in its trickle.
 //
 // This file parses the arguments and dispatches: table.cpp runs the table (storage_probe.cpp sizes
 // the runs, case_*.cpp are the cases, runs.cpp what they share), profiler_loop.cpp the loop.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "cases.h"
+#include "pipe_runs.h"
 
 namespace {
 
@@ -33,7 +38,8 @@ int Usage() {
                  "[--instructions LIB RAW] [--instructions-guarded M] [--only CASES] "
                  "[--chart-data PREFIX]\n"
                  "       scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]\n"
-                 "       scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE]\n");
+                 "       scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE]\n"
+                 "       scrivlet_bench durable-cat FILE\n");
     return 2;
 }
 
@@ -47,6 +53,9 @@ int main(int argc, char** argv) {
             static_cast<unsigned int>(std::atoi(argv[5])),
             argc == 7 ? static_cast<unsigned int>(std::atoi(argv[6])) : 1);
     }
+    if (argc == 3 && std::strcmp(argv[1], "durable-cat") == 0) {
+        return scrivlet::bench::DurableCat(argv[2]);
+    }
     if (argc >= 4 && std::strcmp(argv[1], "pipe") == 0) {
         bool quick = false;
         std::string chart;
@@ -59,7 +68,10 @@ int main(int argc, char** argv) {
                 return Usage();
             }
         }
-        return scrivlet::bench::RunPipe(argv[2], argv[3], quick, chart);
+        std::error_code unknown;  // then the name it was started by
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
+        return scrivlet::bench::RunPipe(unknown ? argv[0] : self.string(), argv[2], argv[3], quick,
+                                        chart);
     }
     if (argc < 2 || std::strcmp(argv[1], "table") != 0) return Usage();
     scrivlet::bench::Settings settings;

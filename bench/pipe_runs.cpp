@@ -3,6 +3,7 @@
 #include "pipe_runs.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace scrivlet::bench {
@@ -62,6 +64,33 @@ std::uint64_t WriteCalls(int io) {
     text[got] = 0;
     const char* at = std::strstr(text, "syscw:");
     return at == nullptr ? 0 : std::strtoull(at + 6, nullptr, 10);
+}
+
+// The processor that the process's main thread last ran on; -1 when it cannot be read.
+int LastProcessor(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const std::size_t name_end = text.rfind(')');  // the name may hold blanks
+    if (name_end == std::string::npos) return -1;
+    std::istringstream fields(text.substr(name_end + 2));
+    std::string field;
+    for (int i = 3; i <= 39 && fields >> field; ++i) {
+        if (i == 39) return std::atoi(field.c_str());
+    }
+    return -1;
+}
+
+// Runs this thread on cpu only (all processors again with -1).
+void RunOn(int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    for (int i = 0; i < CPU_SETSIZE; ++i) {
+        if (cpu < 0 ? i < static_cast<int>(std::thread::hardware_concurrency()) : i == cpu) {
+            CPU_SET(i, &set);
+        }
+    }
+    sched_setaffinity(0, sizeof set, &set);
 }
 
 int OpenIo(pid_t pid) {
@@ -160,48 +189,81 @@ bool RunIdle(const std::vector<std::vector<std::string>>& loggers, unsigned int 
     return ok;
 }
 
-bool RunTrickle(const std::vector<std::string>& args, const std::string& folder, unsigned int lines,
-                std::size_t stored, Latencies& trickle, Latencies& floor, double& writes_per_line,
-                std::string& said) {
-    Child child;
-    if (!Start(args, child)) return false;
+bool RunTrickle(const std::vector<std::vector<std::string>>& loggers, const std::string& folder,
+                unsigned int lines, std::size_t stored, std::vector<Latencies>& trickles,
+                Latencies& floor, double& writes_per_line, std::string& said) {
+    std::vector<Child> children(loggers.size());
+    std::vector<int> ios(loggers.size(), -1);
+    trickles.assign(loggers.size(), Latencies{});
+    bool ok = true;
+    for (std::size_t k = 0; k < loggers.size(); ++k) ok = Start(loggers[k], children[k]) && ok;
     const std::string probe = folder + "/probe";
     const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_DSYNC | O_CLOEXEC, 0644);
     const std::string bytes(stored, 'p');
-    // The logger opens its first file before it reads: give it a moment to start. Sleeps of
-    // this thread end when asked, not up to 50 us later.
+    // The loggers open their first files before they read: give them a moment to start. Sleeps
+    // of this thread end when asked, not up to 50 us later.
     usleep(200000);
     prctl(PR_SET_TIMERSLACK, 1000UL);
-    const int io = OpenIo(child.pid);
-    const std::uint64_t before = WriteCalls(io);
-    std::uint64_t seen = before;
-    bool ok = fd >= 0 && io >= 0;
+    std::vector<std::uint64_t> seen(loggers.size());
+    for (std::size_t k = 0; k < loggers.size(); ++k) {
+        ios[k] = OpenIo(children[k].pid);
+        seen[k] = WriteCalls(ios[k]);
+        ok = ok && ios[k] >= 0;
+    }
+    const std::uint64_t before = loggers.empty() ? 0 : seen[0];
+    ok = ok && fd >= 0;
+    // Each line, and the direct write, after the same 3 ms of quiet: a write that follows a
+    // longer pause takes longer.
     for (unsigned int i = 0; ok && i < lines; ++i) {
         const std::string line = "trickle line " + std::to_string(i) + " of the pipe benchmark\n";
-        const std::uint64_t start = NowNs();
-        ok = WriteAll(child.input, line.data(), line.size());
-        // Wait for the write call that stores the line (at most a second), looking every 10 us
-        // and sleeping in between, so that the logger has the processors to itself.
-        while (ok && WriteCalls(io) == seen) {
-            ok = NowNs() - start < 1000000000u;
-            const struct timespec pause = {0, 10000};
-            nanosleep(&pause, nullptr);
+        for (std::size_t k = 0; ok && k < loggers.size(); ++k) {
+            usleep(3000);
+            const std::uint64_t start = NowNs();
+            ok = WriteAll(children[k].input, line.data(), line.size());
+            // Wait for the write call that stores the line (at most a second), looking every
+            // 10 us and sleeping in between, so that the logger has the processors to itself.
+            while (ok && WriteCalls(ios[k]) == seen[k]) {
+                ok = NowNs() - start < 1000000000u;
+                const struct timespec pause = {0, 10000};
+                nanosleep(&pause, nullptr);
+            }
+            trickles[k].Add(NowNs() - start);
+            seen[k] = WriteCalls(ios[k]);
         }
-        trickle.Add(NowNs() - start);
-        seen = WriteCalls(io);
-        usleep(1000);
+        // From the processor the first logger's reading thread ran on: how long a durable write
+        // takes depends on it (whether the disk's interrupt lands there or has to wake it).
+        if (!loggers.empty()) RunOn(LastProcessor(children[0].pid));
+        usleep(3000);
         const std::uint64_t written = NowNs();
         ok = ok && WriteAll(fd, bytes.data(), bytes.size());
         floor.Add(NowNs() - written);
-        usleep(2000);
+        RunOn(-1);
     }
     if (fd >= 0) close(fd);
-    if (io >= 0) close(io);
-    LoggerRun run;
-    ok = Finish(child, run) && ok;
-    said = run.said;
-    writes_per_line = lines > 0 ? static_cast<double>(seen - before) / lines : 0;
+    for (std::size_t k = 0; k < loggers.size(); ++k) {
+        if (ios[k] >= 0) close(ios[k]);
+        LoggerRun run;
+        ok = Finish(children[k], run) && ok;
+        if (k == 0) said = run.said;
+    }
+    writes_per_line =
+        lines > 0 && !loggers.empty() ? static_cast<double>(seen[0] - before) / lines : 0;
     return ok;
+}
+
+int DurableCat(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_DSYNC | O_CLOEXEC, 0644);
+    if (fd < 0) return 1;
+    char in[65536];
+    char out[2 * sizeof in];
+    for (ssize_t got; (got = read(STDIN_FILENO, in, sizeof in)) > 0;) {
+        for (ssize_t i = 0; i < got; ++i) {
+            out[2 * i] = in[i];
+            out[2 * i + 1] = 0;
+        }
+        if (!WriteAll(fd, out, 2 * static_cast<std::size_t>(got))) return 1;
+    }
+    return close(fd) == 0 ? 0 : 1;
 }
 
 std::vector<double> StorageSpeeds(const std::string& folder, const std::vector<std::size_t>& sizes,

@@ -36,15 +36,22 @@ struct IdleRun {
 bool RunIdle(const std::vector<std::vector<std::string>>& loggers, unsigned int lines,
              std::vector<IdleRun>& runs);
 
-// Single lines into args (a `scrivlet write`) one every few milliseconds: each line's time from
-// its write into the pipe to the end of the write call that stores it (its write calls looked at
-// every 10 us); after each, one durable
-// write (O_DSYNC) of stored bytes appended to a file in folder, the floor that any durable logger
-// has, timed in turn with the lines so that the two see the same storage. Also the write calls per
-// line and what the logger said.
-bool RunTrickle(const std::vector<std::string>& args, const std::string& folder, unsigned int lines,
-                std::size_t stored, Latencies& trickle, Latencies& floor, double& writes_per_line,
-                std::string& said);
+// Single lines into each of the loggers in turn (the first a `scrivlet write`), each after 3 ms
+// of quiet: each line's time from its write into the pipe to the end of the write call that
+// stores it (the logger's write calls looked at every 10 us); after each line, one durable write
+// (O_DSYNC) of stored bytes appended to a file in folder, the floor that any durable logger has,
+// also after 3 ms of quiet, so that all see the same storage in the same state, and made from the
+// processor that the first logger's reading thread last ran on (a write from the processor that
+// takes the disk's interrupts ends sooner than one from the other, which the interrupt must
+// wake). Also the first logger's write calls per line and what it said.
+bool RunTrickle(const std::vector<std::vector<std::string>>& loggers, const std::string& folder,
+                unsigned int lines, std::size_t stored, std::vector<Latencies>& trickles,
+                Latencies& floor, double& writes_per_line, std::string& said);
+
+// The least a durable pipe logger does, for the trickle to be measured against: each read of
+// standard input written to path at once, write-through (O_DSYNC), its bytes widened to UTF-16
+// as scrivlet write stores text. Returns the process's exit status.
+int DurableCat(const std::string& path);
 
 // The speed of durable write-through calls (O_DSYNC, appending to a new file) of each size in
 // sizes, in MB/s: the median over rounds of bytes written divided by the time, sizes taken in

@@ -2,10 +2,13 @@
 // waking.
 //
 // mutex_ guards the two buffers, the flight of a write, the group's expected callers and each
-// caller's pending count; a caller sleeps on its own condition variable, so that the end of a
+// caller's pending count. A caller sleeps on a condition variable of its own, so that the end of a
 // write wakes exactly the callers whose records it held, rather than every thread on a machine
-// with fewer cores than writers. A sleeping caller is woken to write only when the group became
-// complete without a caller running: the last released caller left without coming back.
+// with fewer cores than writers; it wakes them after letting mutex_ go, and a released caller goes
+// on without taking mutex_ again, so that the callers of a group do not queue for it one by one
+// (each turn of such a queue is a wake-up of its own). A sleeping caller is woken to write only
+// when the group became complete without a caller running: the last released caller left without
+// coming back.
 #include "ring/group_commit.h"
 
 #include <algorithm>
@@ -22,6 +25,10 @@ namespace {
 
 // How often a caller asked to write lets the last released caller come back first.
 const int kLeaverYields = 16;
+
+// The released callers of a group that are woken after the lock is let go (on the writer's
+// stack); any more are woken before.
+const std::size_t kWakeAfterLock = 64;
 
 // A write quicker than this costs less than waking a caller to gather a group (a few context
 // switches): the next write is made without gathering.
@@ -72,13 +79,16 @@ GroupCommit::Counts GroupCommit::Totals() const {
 }
 
 void GroupCommit::WriteStarts(std::uint64_t now_ns) {
-    if (released_ns_ != 0 && first_back_ns_ != 0) {
+    if (released_ns_ == 0 && first_back_ns_.load(std::memory_order_relaxed) == 0) return;
+    const std::uint64_t first = first_back_ns_.exchange(0);
+    const std::uint64_t last = last_back_ns_.exchange(0);
+    if (released_ns_ != 0 && first >= released_ns_ && last >= first && now_ns >= last) {
         ++counts_.cycles;
-        counts_.wake_ns += first_back_ns_ - released_ns_;
-        counts_.turns_ns += last_back_ns_ - first_back_ns_;
-        counts_.back_ns += now_ns - last_back_ns_;
+        counts_.wake_ns += first - released_ns_;
+        counts_.turns_ns += last - first;
+        counts_.back_ns += now_ns - last;
     }
-    released_ns_ = first_back_ns_ = last_back_ns_ = 0;
+    released_ns_ = 0;
 }
 
 void GroupCommit::WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool woke) {
@@ -87,8 +97,24 @@ void GroupCommit::WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool 
 }
 
 void GroupCommit::Back() {
-    last_back_ns_ = NowNs();
-    if (first_back_ns_ == 0) first_back_ns_ = last_back_ns_;
+    const std::uint64_t now = NowNs();
+    std::uint64_t none = 0;
+    first_back_ns_.compare_exchange_strong(none, now);
+    for (std::uint64_t last = last_back_ns_.load();
+         last < now && !last_back_ns_.compare_exchange_weak(last, now);) {
+    }
+}
+
+void GroupCommit::Wake(Waiter& waiter, bool lead) {
+    waiter.touched.store(true, std::memory_order_relaxed);
+    {
+        std::lock_guard<std::mutex> sleep(waiter.sleep);
+        waiter.woken = true;
+        (lead ? waiter.lead : waiter.released) = true;
+    }
+    // Notified after letting its mutex go, so that it does not wake only to wait for it.
+    waiter.wake.notify_one();
+    waiter.touched.store(false, std::memory_order_release);
 }
 
 bool GroupCommit::Fits(std::size_t stored) const {
@@ -119,7 +145,6 @@ void GroupCommit::Append(std::string_view record, Encoding encoding, std::size_t
     waiting_.sizes.push_back(static_cast<std::uint32_t>(stored));
     waiting_.owners.push_back(&waiter);
     ++waiter.pending;
-    waiter.slot = waiting_slot_;
 }
 
 bool GroupCommit::Ready() const {
@@ -131,8 +156,7 @@ void GroupCommit::AskForWriter() {
     // A caller still handing records in writes the group itself when it finds it full.
     for (Waiter* owner : waiting_.owners) {
         if (!owner->appending) {
-            owner->lead = true;
-            released_[waiting_slot_].notify_all();
+            Wake(*owner, true);
             return;
         }
     }
@@ -186,13 +210,25 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
             if (!done) lock.lock();
             continue;
         }
-        released_[me.slot].wait(lock, [&me] { return me.done || me.lead; });
-        done = me.done;
-        asked = me.lead;
-        me.lead = false;
-        if (done) Back();
+        lock.unlock();
+        {
+            std::unique_lock<std::mutex> sleep(me.sleep);
+            me.wake.wait(sleep, [&me] { return me.woken; });
+            me.woken = false;
+            done = me.released;
+            asked = me.lead;
+            me.lead = false;
+        }
+        while (me.touched.load(std::memory_order_acquire)) std::this_thread::yield();
+        if (done) {
+            Back();  // released: on its way without the lock
+            break;
+        }
+        lock.lock();
     }
-    const bool released = me.done;  // set under the lock by this thread, or seen under it
+    // Released by a write, its own or another's (me.done, under the lock, is this thread's to
+    // read only while it holds the lock, or after the writer told it).
+    const bool released = done && (!lock.owns_lock() || me.done);
     if (lock.owns_lock()) lock.unlock();
     // The last released caller to leave completes the waiting group of those that are back.
     if (released && --returning_ == 0) {
@@ -207,8 +243,6 @@ bool GroupCommit::Submit(const std::string_view* records, std::size_t count, Enc
 
 bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Waiter& me) {
     std::swap(waiting_, writing_);
-    const int slot = waiting_slot_;
-    waiting_slot_ ^= 1;
     waiting_.used = 0;
     waiting_.sizes.clear();
     waiting_.owners.clear();
@@ -231,9 +265,11 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
     counts_.records += count;
     ++counts_.groups;
     for (std::size_t i = 0; i < count; ++i) --writing_.owners[i]->pending;
-    // Each caller's records in a group lie in one run: wake it at the end of its run, and touch
-    // it no more, since it may return at once.
+    // Each caller's records in a group lie in one run: release it at the end of its run. The
+    // first kWakeAfterLock are woken once the lock is let go; any more at once.
     std::size_t released = 0;
+    Waiter* wake[kWakeAfterLock];
+    std::size_t woken = 0;
     for (std::size_t i = 0; i < count; ++i) {
         Waiter& owner = *writing_.owners[i];
         const bool run_ends = i + 1 == count || writing_.owners[i + 1] != &owner;
@@ -241,6 +277,12 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
             ++released;
             ++returning_;
             owner.done = true;
+            if (&owner == &me) continue;  // this caller, running
+            if (woken < kWakeAfterLock) {
+                wake[woken++] = &owner;
+            } else {
+                Wake(owner, false);
+            }
         }
     }
     // The next group is complete once the callers just released are back, beside those that
@@ -250,9 +292,9 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
     space_.notify_all();
     if (Ready()) AskForWriter();
     const bool done = me.done;
-    // Woken without the lock held, so that they find it free.
+    // Woken without the lock held: a released caller does not need it to go on.
     lock.unlock();
-    released_[slot].notify_all();
+    for (std::size_t i = 0; i < woken; ++i) Wake(*wake[i], false);
     return done;
 }
 

@@ -109,15 +109,22 @@ class GroupCommit {
     Counts Totals() const;
 
   private:
-    // One caller, on its own stack while it waits.
+    // One caller, on its own stack while it waits. It sleeps on a condition of its own, so that
+    // a released caller runs on without taking the ring's lock again.
     struct Waiter {
         bool done = false;        // every record of this caller has been written; under mutex_
-        bool lead = false;        // asked to write the waiting group; under mutex_
         std::size_t pending = 0;  // records handed in and not yet written; under mutex_
         bool appending = true;    // still handing records in; under mutex_
-        int slot = 0;             // the buffer its last record went into; under mutex_
         Info info{};              // the first refusal of its records; its own
         Info written{};           // the first failure of their writes; the group's writer's
+        std::mutex sleep;
+        std::condition_variable wake;
+        bool woken = false;     // released or asked to lead, since it last woke; under sleep
+        bool released = false;  // under sleep
+        bool lead = false;      // under sleep
+        // A waker still uses the waiter (it notifies after letting sleep go): the waiter does
+        // not return before it is done.
+        std::atomic<bool> touched{false};
     };
     class OwnerFailures;
 
@@ -143,14 +150,17 @@ class GroupCommit {
     bool Ready() const;
     // With the lock held and nothing in flight: writes the waiting group (the lock is let go
     // while the sink writes), releases each caller whose records are all written and wakes them
-    // after letting the lock go. Returns without the lock, and whether me was released.
+    // after letting the lock go (the first kWakeAfterLock of them; any more before). Returns
+    // without the lock, and whether me was released.
     bool WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Waiter& me);
     // With the lock held: asks a caller of the waiting group to write it.
     void AskForWriter();
     // With the lock held, as a write starts and ends: the cycle's times into counts_.
     void WriteStarts(std::uint64_t now_ns);
     void WriteEnded(std::uint64_t start_ns, std::uint64_t end_ns, bool woke);
-    // With the lock held: a released caller runs again.
+    // Wakes waiter, released or asked to lead (without the lock held, or with it).
+    static void Wake(Waiter& waiter, bool lead);
+    // A released caller runs again.
     void Back();
 
     GroupSink& sink_;
@@ -159,13 +169,9 @@ class GroupCommit {
 
     mutable std::mutex mutex_;
     std::condition_variable space_;  // the waiting group was taken: there is room again
-    // The callers of a group sleep on the condition of its buffer, which the end of the group's
-    // write wakes at once (slots swap with the buffers).
-    std::condition_variable released_[2];
-    int waiting_slot_ = 0;
-    Buffer waiting_;          // the group that fills
-    Buffer writing_;          // the group being written
-    bool in_flight_ = false;  // a group is being written
+    Buffer waiting_;                 // the group that fills
+    Buffer writing_;                 // the group being written
+    bool in_flight_ = false;         // a group is being written
     // The last write was quicker than waking a caller: the next is made with the lock held, each
     // caller writing what waits, as a mutex-guarded log file would (see WriteWaitingGroup).
     bool quick_writes_ = false;
@@ -174,11 +180,11 @@ class GroupCommit {
     // by each such caller as it leaves, which takes mutex_ only when it is the last.
     std::atomic<std::size_t> returning_{0};
     Counts counts_;  // records, groups and times; waiting is taken from waiting_
-    // The end of the last write that woke callers (0 when there was none since the last start),
-    // and when the first and the last of them ran again (0: none yet); under mutex_.
+    // The end of the last write that woke callers (0 when there was none since the last start;
+    // under mutex_), and when the first and the last of them ran again (0: none yet).
     std::uint64_t released_ns_ = 0;
-    std::uint64_t first_back_ns_ = 0;
-    std::uint64_t last_back_ns_ = 0;
+    std::atomic<std::uint64_t> first_back_ns_{0};
+    std::atomic<std::uint64_t> last_back_ns_{0};
 };
 
 }  // namespace detail
