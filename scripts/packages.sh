@@ -28,9 +28,11 @@ SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind gnuplot-nox)
 # The pipe loggers that `scrivlet write` is measured against in bench/run's pipe table: s6-log,
 # multilog and rotatelogs; bench/run leaves out those that are missing.
 SCRIVLET_PIPE_PEER_PACKAGES=(s6 daemontools apache2-utils)
-# The Debian package of .ci/steps/40-deb.sh: cpack's dependency scan (dpkg-dev, file) and the man
-# page and completion that the installed package is checked for (man-db, bash-completion).
-SCRIVLET_DEB_PACKAGES=(dpkg-dev file man-db bash-completion)
+# The Debian packages (scripts/package-deb): dpkg-dev (dpkg-shlibdeps, dpkg-buildflags,
+# dpkg-parsechangelog), file and binutils (strip) to build them; lintian to check them, and the
+# man page and completion that the installed packages are checked for (man-db, bash-completion)
+# (.ci/steps/40-deb.sh).
+SCRIVLET_DEB_PACKAGES=(dpkg-dev file binutils lintian man-db bash-completion)
 # The Windows cross builds (32- and 64-bit MinGW-w64) and Wine for their test suites, 64-bit and
 # 32-bit (wine32 of the i386 architecture, which ensure_packages adds) (.ci/steps/50-windows.sh).
 SCRIVLET_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine32:i386)
