@@ -55,6 +55,29 @@ if(TARGET scrivlet_ring)
           DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 endif()
 
+# Windows: the module-definition files, from which other toolchains make import libraries of
+# their own (the MinGW build writes them beside its DLLs). The build in the MSVC ABI makes the
+# import library for Microsoft's linker of the MinGW ring DLL named by SCRIVLET_MINGW_RING_DIR,
+# for its C interface (component msvc-ring; the Windows archive puts it beside that DLL).
+if(WIN32 AND NOT MSVC)
+  install(FILES ${PROJECT_BINARY_DIR}/src/scrivlet.def DESTINATION ${CMAKE_INSTALL_LIBDIR}
+          COMPONENT dev)
+  if(TARGET scrivlet_ring)
+    install(FILES ${PROJECT_BINARY_DIR}/src/ring/scrivlet-ring.def
+            DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION . COMPONENT dev)
+elseif(MSVC AND SCRIVLET_MINGW_RING_DIR)
+  file(READ ${SCRIVLET_MINGW_RING_DIR}/scrivlet-ring.def exports)
+  file(WRITE ${PROJECT_BINARY_DIR}/ring-import/scrivlet-ring.def
+       "LIBRARY scrivlet-ring.dll\n${exports}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${SCRIVLET_MINGW_RING_DIR}/scrivlet-ring.def)
+  scrivlet_msvc_import_library(scrivlet_mingw_ring ${PROJECT_BINARY_DIR}/ring-import/scrivlet-ring.def)
+  install(FILES ${PROJECT_BINARY_DIR}/imports/scrivlet-ring.lib DESTINATION ${CMAKE_INSTALL_LIBDIR}
+          COMPONENT msvc-ring EXCLUDE_FROM_ALL)
+endif()
+
 # The Python package over the ring library's C interface; it finds the library under the prefix
 # it is installed under.
 if(TARGET scrivlet_ring AND NOT WIN32)
