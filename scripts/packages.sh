@@ -38,7 +38,8 @@ SCRIVLET_DEB_PACKAGES=(dpkg-dev file binutils lintian man-db bash-completion)
 SCRIVLET_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine32:i386)
 # What the DLL in the MSVC C++ ABI needs (presets msvc-x86, msvc-x64; .ci/steps/55-msvc.sh): LLVM's
 # clang-cl, lld-link, llvm-lib, llvm-dlltool and llvm-undname, MinGW-w64's Windows headers, and
-# Wine to run the test hosts of both architectures.
+# Wine to run the test hosts of both architectures; with the MinGW ones, what the Windows zips and
+# the hosts built from them need (.ci/steps/58-windows-zip.sh).
 SCRIVLET_MSVC_PACKAGES=(cmake ninja-build clang-14 clang-tools-14 lld-14 llvm-14 mingw-w64-common wine64
   wine32:i386)
 # The libFuzzer targets: clang and its sanitizer runtimes (.ci/steps/60-fuzz.sh).
