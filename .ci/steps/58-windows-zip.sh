@@ -35,12 +35,20 @@ trap cleanup EXIT
 # the host gave or as the ring's UTF-16LE lines.
 expect_record() {
   if ! { find "$1" -type f -exec cat {} + && find "$1" -type f -exec iconv -c -f UTF-16LE \
-    -t UTF-8 {} \; ; } | grep -aF -- "$2" > /dev/null; then
+    -t UTF-8 {} \; 2> /dev/null; } | grep -aF -- "$2" > /dev/null; then
     echo "error: no file in $1 holds \"$2\"" >&2
     ls -lR "$1" >&2
     return 1
   fi
   echo "  $1: $(find "$1" -type f | wc -l) files, \"$2\" among the records"
+}
+
+# run_host WINE DIR OUT: runs DIR/host.exe in DIR under WINE, its output (LF line ends) in OUT.
+run_host() {
+  local status=0
+  (cd "$2" && "$1" host.exe < /dev/null) > "$3.raw" 2>&1 || status=$?
+  tr -d '\r' < "$3.raw" | tee "$3"
+  [[ ${status} -eq 0 ]] || { echo "error: $2/host.exe failed under $1 (status ${status})" >&2; return 1; }
 }
 
 # quiet COMMAND...: runs it, showing its output only when it fails.
@@ -87,7 +95,7 @@ for arch in ${SCRIVLET_ZIP_ARCHES:-x86 x64}; do  # all by default
     -DSCRIVLET_MSVC_TESTS="${root}/tests/msvc" -DSCRIVLET_DLLTOOL="${LLVM}/llvm-dlltool" \
     -DSCRIVLET_STD_HEADERS="${root}/src/platform/win32/msvc/include"
   quiet cmake --build "${work}/${arch}/msvc-host"
-  (cd "${work}/${arch}/msvc-host" && "${wine}" host.exe < /dev/null) | tr -d "\r" | tee "${work}/msvc-${arch}.out"
+  run_host "${wine}" "${work}/${arch}/msvc-host" "${work}/msvc-${arch}.out"
   grep -qx "host: ok" "${work}/msvc-${arch}.out"
   expect_record "${work}/${arch}/msvc-host/classes" "written through the classes"
   expect_record "${work}/${arch}/msvc-host/ring" "written through ring_c.h"
@@ -97,7 +105,7 @@ for arch in ${SCRIVLET_ZIP_ARCHES:-x86 x64}; do  # all by default
     -DScrivlet_DIR="${prefix}/lib/cmake/Scrivlet" -DSCRIVLET_ARCHIVE="${prefix}" \
     -DSCRIVLET_EXAMPLES_DIR="${root}/examples"
   quiet cmake --build "${work}/${arch}/mingw-host"
-  (cd "${work}/${arch}/mingw-host" && "${wine}" host.exe < /dev/null) | tr -d "\r" | tee "${work}/mingw-${arch}.out"
+  run_host "${wine}" "${work}/${arch}/mingw-host" "${work}/mingw-${arch}.out"
   grep -q "^100 records in " "${work}/mingw-${arch}.out"
   expect_record "${work}/${arch}/mingw-host/logs/app" "pump 4 step 25"
 done
