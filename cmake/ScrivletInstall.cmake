@@ -22,6 +22,10 @@ foreach(target component IN ZIP_LISTS SCRIVLET_INSTALL_TARGETS SCRIVLET_INSTALL_
 endforeach()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/scrivlet DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT dev)
+# The headers written at configure time (src/CMakeLists.txt), beside the others.
+install(FILES ${SCRIVLET_GENERATED_INCLUDE}/scrivlet/scrivlet_export.h
+              ${SCRIVLET_GENERATED_INCLUDE}/scrivlet/scrivlet_ring_export.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/scrivlet COMPONENT dev)
 
 set(SCRIVLET_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Scrivlet)
 install(EXPORT ScrivletTargets NAMESPACE Scrivlet:: DESTINATION ${SCRIVLET_CMAKE_DIR} COMPONENT dev)

@@ -48,7 +48,10 @@ run_host() {
   local status=0
   (cd "$2" && "$1" host.exe < /dev/null) > "$3.raw" 2>&1 || status=$?
   tr -d '\r' < "$3.raw" | tee "$3"
-  [[ ${status} -eq 0 ]] || { echo "error: $2/host.exe failed under $1 (status ${status})" >&2; return 1; }
+  if [[ ${status} -ne 0 ]]; then
+    echo "error: $2/host.exe failed under $1 (status ${status})" >&2
+    return 1
+  fi
 }
 
 # quiet COMMAND...: runs it, showing its output only when it fails.
@@ -72,12 +75,13 @@ for arch in ${SCRIVLET_ZIP_ARCHES:-x86 x64}; do  # all by default
   rm -f "${zip}"
   (cd "build/${mingw}" && cpack --config CPackConfig.cmake > "${work}/cpack-${arch}.log") ||
     { cat "${work}/cpack-${arch}.log"; exit 1; }
+  rm -rf "build/${mingw}/_CPack_Packages"  # cpack's staging: no second copy of the DLLs there
   top=scrivlet-${version}-windows-${arch}
   cmake -E tar tf "${zip}" | LC_ALL=C sort > "${work}/list-${arch}"
   for part in bin/scrivlet.dll bin/scrivlet-ring.dll lib/libscrivlet.dll.a \
     lib/libscrivlet-ring.dll.a lib/scrivlet.def lib/scrivlet-ring.def lib/scrivlet-ring.lib \
-    include/scrivlet/scrivlet.h include/scrivlet/ring_c.h lib/cmake/Scrivlet/ScrivletConfig.cmake \
-    msvc/bin/scrivlet.dll msvc/lib/scrivlet.lib msvc/lib/cmake/Scrivlet/ScrivletTargets.cmake \
+    include/scrivlet/scrivlet.h include/scrivlet/scrivlet_export.h include/scrivlet/ring_c.h \
+    lib/cmake/Scrivlet/ScrivletConfig.cmake msvc/bin/scrivlet.dll msvc/lib/scrivlet.lib msvc/lib/cmake/Scrivlet/ScrivletTargets.cmake \
     README.txt LICENSE; do
     grep -qx "${top}/${part}" "${work}/list-${arch}" ||
       { echo "error: ${zip} lacks ${part}" >&2; exit 1; }

@@ -1,4 +1,4 @@
-# Fails when the library needs an allocation function from another module. Arguments: NM, LIBRARY.
+# Fails when the core library needs an allocation function from another module. Arguments: NM, LIBRARY.
 execute_process(COMMAND ${NM} -D --undefined-only ${LIBRARY} OUTPUT_VARIABLE symbols
                 RESULT_VARIABLE result)
 if(NOT result EQUAL 0 OR NOT symbols MATCHES "[ \n]write(@|\n)")
