@@ -81,8 +81,8 @@ for arch in ${SCRIVLET_ZIP_ARCHES:-x86 x64}; do  # all by default
   for part in bin/scrivlet.dll bin/scrivlet-ring.dll lib/libscrivlet.dll.a \
     lib/libscrivlet-ring.dll.a lib/scrivlet.def lib/scrivlet-ring.def lib/scrivlet-ring.lib \
     include/scrivlet/scrivlet.h include/scrivlet/scrivlet_export.h include/scrivlet/ring_c.h \
-    lib/cmake/Scrivlet/ScrivletConfig.cmake msvc/bin/scrivlet.dll msvc/lib/scrivlet.lib msvc/lib/cmake/Scrivlet/ScrivletTargets.cmake \
-    README.txt LICENSE; do
+    lib/cmake/Scrivlet/ScrivletConfig.cmake msvc/bin/scrivlet.dll msvc/lib/scrivlet.lib \
+    msvc/lib/cmake/Scrivlet/ScrivletTargets.cmake README.txt LICENSE; do
     grep -qx "${top}/${part}" "${work}/list-${arch}" ||
       { echo "error: ${zip} lacks ${part}" >&2; exit 1; }
   done
