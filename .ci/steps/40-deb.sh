@@ -6,7 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$(date +%s)
-root=$PWD
 . scripts/packages.sh
 ensure_packages "${SCRIVLET_BUILD_PACKAGES[@]}" "${SCRIVLET_TEST_PACKAGES[@]}" \
   "${SCRIVLET_DEB_PACKAGES[@]}"
@@ -60,8 +59,8 @@ cp -r tests/package/consumer examples "${work}/use/"
     "quickstart, threads and ring_c run"
 
   # pkg-config: the ring's host with the flags of scrivlet-ring.
-  g++ -std=c++17 -Wall -Werror examples/ring.cpp $(pkg-config --cflags --libs scrivlet-ring) \
-    -o ring-host
+  read -ra flags <<< "$(pkg-config --cflags --libs scrivlet-ring)"
+  g++ -std=c++17 -Wall -Werror examples/ring.cpp "${flags[@]}" -o ring-host
   timeout 20 ./ring-host > /dev/null
   echo "pkg-config: $(pkg-config --libs scrivlet-ring); the ring host built and run"
 
