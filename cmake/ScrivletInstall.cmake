@@ -13,6 +13,10 @@ install(TARGETS ${SCRIVLET_INSTALL_TARGETS} EXPORT ScrivletTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/scrivlet DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The headers written at configure time (src/CMakeLists.txt), beside the others.
+install(FILES ${SCRIVLET_GENERATED_INCLUDE}/scrivlet/scrivlet_export.h
+              ${SCRIVLET_GENERATED_INCLUDE}/scrivlet/scrivlet_ring_export.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/scrivlet)
 
 set(SCRIVLET_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Scrivlet)
 install(EXPORT ScrivletTargets NAMESPACE Scrivlet:: DESTINATION ${SCRIVLET_CMAKE_DIR})

@@ -22,6 +22,9 @@ SCRIVLET_PYTHON_PACKAGES=(python3-pip python3-setuptools)
 SCRIVLET_COLLECTOR_PACKAGES=(rsyslog bsdutils)
 # The format check of .ci/steps/10-format.sh.
 SCRIVLET_FORMAT_PACKAGES=(clang-format)
+# The docs check (scripts/check-docs): a Markdown parser for the links, headings and code spans, and
+# a C compiler and pkg-config for the README's examples.
+SCRIVLET_DOCS_PACKAGES=(python3-markdown-it pkg-config gcc)
 # The benchmark's peer (spdlog), its instruction counts (valgrind) and its charts (gnuplot);
 # bench/run leaves those out without them.
 SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind gnuplot-nox)

@@ -17,7 +17,6 @@
 // The file is divided into the output, the time filter, the cursor file, the printer of one
 // file, following, where a cursor starts, and the command itself.
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -31,8 +30,8 @@
 #include "cursor.h"
 #include "records.h"
 #include "scrivlet/format.h"
+#include "scrivlet/host.h"
 #include "scrivlet/reading/utf.h"
-#include "signals.h"
 
 namespace scrivlet::tool {
 namespace {
@@ -133,7 +132,7 @@ class Output {
 
     void Closed() {
         closed_ = true;
-        failed_ = errno != EPIPE;
+        failed_ = !host::LastWriteFoundReaderGone();
     }
 
     bool raw_;
@@ -502,7 +501,7 @@ int Follow(const CatOptions& options, Printer& printer, Output& output, CursorFi
     std::string next_path = FilePath(place, next_number(cursor.number));
     FileState next_before = StatFile(next_path);
     bool next_already_newer = NextIsNewer(cursor.path, next_path, hints);
-    while (StopSignal() == 0 && !output.closed() && !cursor_file.failed()) {
+    while (host::StopSignal() == 0 && !output.closed() && !cursor_file.failed()) {
         printer.Recheck(cursor);
         const FileState now = StatFile(cursor.path);
         if (Replaced(cursor, now)) cursor.consumed = 0;
@@ -667,7 +666,7 @@ CLI::App* AddCatCommand(CLI::App& program, CatOptions& options) {
 }
 
 int RunCat(const CatOptions& options) {
-    InstallStopHandlers();
+    host::InstallStopHandlers();
     TimeRange range;
     if (!ParseRange(options, range)) return kExitUsage;
     const RingPlace place = options.ring.Place();

@@ -2,18 +2,12 @@
 // t=<stamp>;h=<length>:<hash>;o=<offset>", the stamp's blank written as '_'; opaque to its users.
 #include "cursor.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "scrivlet/format.h"
+#include "scrivlet/host.h"
 #include "scrivlet/logfile.h"
 
 namespace scrivlet::tool {
@@ -50,22 +44,11 @@ std::string Hex(std::uint64_t value, int digits) {
     return text;
 }
 
-std::string Folder(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string Errno(const char* doing) { return std::string(doing) + ": " + std::strerror(errno); }
-
 // The folder as the file system resolves it, as far as it exists (a follower may start before
 // the writer has created it), the rest as given.
 std::string Resolved(const std::string& folder) {
-    char* resolved = realpath(folder.c_str(), nullptr);
-    if (resolved != nullptr) {
-        const std::string path = resolved;
-        std::free(resolved);
-        return path;
-    }
+    std::string resolved;
+    if (host::ResolvePath(folder, resolved)) return resolved;
     const std::size_t slash = folder.find_last_of('/');
     if (slash == std::string::npos) return Resolved(".") + "/" + folder;
     if (slash == 0) return folder;
@@ -155,30 +138,7 @@ bool LoadCursorFile(const std::string& path, bool& found, Position& position, st
 }
 
 bool SaveCursorFile(const std::string& path, const std::string& text, std::string& why) {
-    const std::string fresh = path + ".new";
-    const int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        why = Errno(("creating " + fresh).c_str());
-        return false;
-    }
-    const std::string line = text + "\n";
-    const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-    if (!written || fsync(fd) != 0) {
-        why = Errno(("writing " + fresh).c_str());
-        close(fd);
-        return false;
-    }
-    close(fd);
-    if (rename(fresh.c_str(), path.c_str()) != 0) {
-        why = Errno(("renaming " + fresh).c_str());
-        return false;
-    }
-    // The rename lasts once the folder's entry is on the storage.
-    const int folder = open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = folder >= 0 && fsync(folder) == 0;
-    if (folder >= 0) close(folder);
-    if (!synced) why = Errno(("syncing the folder of " + path).c_str());
-    return synced;
+    return host::ReplaceFileDurably(path, text + "\n", why);
 }
 
 }  // namespace scrivlet::tool

@@ -38,6 +38,24 @@ int main(int argc, char** argv) {
     CLI::App program(Description(), "scrivlet");
     program.set_version_flag("--version", VersionText, "Print the version and the build");
     program.require_subcommand(1);
+    program.footer(
+        "Exit status:\n"
+        "  0    done\n"
+        "  1    the library refused or failed, a file could not be read, or verify found a "
+        "problem\n"
+        "  2    the command line is wrong\n"
+        "  128 + the signal's number: write was stopped by SIGINT or SIGTERM, once every line "
+        "read is on the storage and the ring is closed\n"
+        "\n"
+        "Examples:\n"
+        "  some-service | scrivlet write --folder /var/log/some-service --stamp --counter\n"
+        "  scrivlet verify --folder /var/log/some-service --counter\n"
+        "  scrivlet cat --folder /var/log/some-service --since -10m\n"
+        "  scrivlet cat --folder /var/log/some-service --follow --json --cursor-file shipped.cursor"
+        " | some-log-shipper\n"
+        "\n"
+        "scrivlet <command> --help describes a command; the man page scrivlet(1) holds every "
+        "command's help.");
 
     WriteOptions write;
     CatOptions cat;

@@ -13,6 +13,18 @@ function(help_of out)
 endfunction()
 
 help_of(top)
+# The top help ends with the exit statuses and the examples: each becomes a section of its own.
+string(FIND "${top}" "Exit status:\n" at_status)
+string(FIND "${top}" "Examples:\n" at_examples)
+if(at_status LESS 0 OR at_examples LESS at_status)
+  message(FATAL_ERROR "${TOOL} --help has no 'Exit status:' followed by 'Examples:'")
+endif()
+math(EXPR status_start "${at_status} + 13")
+math(EXPR status_length "${at_examples} - ${status_start}")
+math(EXPR examples_start "${at_examples} + 10")
+string(SUBSTRING "${top}" ${status_start} ${status_length} exit_status)
+string(SUBSTRING "${top}" ${examples_start} -1 examples)
+string(SUBSTRING "${top}" 0 ${at_status} top)
 set(page ".TH SCRIVLET 1 \"\" \"scrivlet ${VERSION}\" \"User Commands\"
 .SH NAME
 scrivlet \\- write, read and check rings of log files
@@ -33,17 +45,12 @@ foreach(command write cat verify check)
   string(APPEND page ".SS scrivlet ${command}\n.nf\n${text}.fi\n")
 endforeach()
 string(APPEND page ".SH EXIT STATUS
-0: done; 1: the library refused or failed, a file could not be read, or verify found a problem;
-2: the command line is wrong. After SIGINT or SIGTERM, write exits with 128 and the signal's
-number once every line read is on the storage and the ring is closed.
+.nf
+${exit_status}.fi
 .SH EXAMPLES
 .nf
-some-service | scrivlet write --folder /var/log/some-service --stamp --counter
-scrivlet verify --folder /var/log/some-service --counter
-scrivlet cat --folder /var/log/some-service --since -10m
-scrivlet cat --folder /var/log/some-service --follow --json | some-log-shipper
-.fi
+${examples}.fi
 .SH SEE ALSO
-The README of Scrivlet, installed with the package's documentation where the package has it.
+The manual of Scrivlet: the docs folder of its sources, and the README.
 ")
 file(WRITE ${OUT} "${page}")

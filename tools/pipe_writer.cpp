@@ -7,21 +7,13 @@
 // takes up its group again only under the lock.
 #include "pipe_writer.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 
 #include "scrivlet/datetime.h"
 #include "scrivlet/format.h"
-#include "signals.h"
+#include "scrivlet/host.h"
 
 namespace scrivlet::tool {
 namespace {
@@ -37,7 +29,7 @@ std::uint64_t NowNs() {
 const std::size_t kReadBytes = std::size_t{256} << 10;
 // The size the pipe on standard input is enlarged to (as far as the system allows): a burst
 // waits there while a group is written, and each read finds a read's worth.
-const int kPipeBytes = 1 << 20;
+const std::size_t kPipeBytes = std::size_t{1} << 20;
 
 // The library's own time stamp of this moment, its trailing blank included, stored with text.
 std::string StoredStamp(scrivlet::Text text) {
@@ -49,19 +41,6 @@ std::string StoredStamp(scrivlet::Text text) {
         if (text == scrivlet::Text::utf16) stamp.push_back(static_cast<char>(wide[i] >> 8));
     }
     return stamp;
-}
-
-// Enlarges the pipe on standard input to kPipeBytes, as far as the system allows.
-void EnlargePipe() {
-    struct stat input;
-    if (fstat(STDIN_FILENO, &input) != 0 || !S_ISFIFO(input.st_mode)) return;
-    int size = kPipeBytes;
-    if (std::FILE* limit = std::fopen("/proc/sys/fs/pipe-max-size", "r")) {
-        int most = 0;
-        if (std::fscanf(limit, "%d", &most) == 1 && most < size) size = most;
-        std::fclose(limit);
-    }
-    if (size > 0) fcntl(STDIN_FILENO, F_SETPIPE_SZ, size);
 }
 
 void Allocate(std::unique_ptr<char[]>& bytes, std::size_t& capacity, std::size_t size) {
@@ -78,17 +57,11 @@ PipeWriter::PipeWriter(scrivlet::Ring& ring, scrivlet::Text text, bool stamp,
       stamp_(stamp),
       group_bytes_(group_bytes),
       largest_(ring.largest_record()) {
-    EnlargePipe();
+    host::EnlargeInputPipe(kPipeBytes);
     Allocate(input_, input_capacity_, kReadBytes);
     for (Group& group : groups_) Allocate(group.bytes, group.capacity, group_bytes);
     // The stop signals go to the reading thread, whose wait for input they cut short.
-    sigset_t stops, old;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stops, &old);
-    thread_ = std::thread([this] { WriterLoop(); });
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    thread_ = host::StartThreadWithoutStops([this] { WriterLoop(); });
 }
 
 PipeWriter::~PipeWriter() {
@@ -125,7 +98,7 @@ PipeWriter::End PipeWriter::Run(const std::function<void()>& progress) {
 
 long PipeWriter::ReadInput(bool& drained) {
     for (;;) {
-        if (StopSignal() != 0) {
+        if (host::StopSignal() != 0) {
             end_ = End::kStopped;
             return -1;
         }
@@ -141,26 +114,26 @@ long PipeWriter::ReadInput(bool& drained) {
             std::lock_guard<std::mutex> lock(mutex_);
             parked_ = true;
         }
-        struct pollfd wait = {STDIN_FILENO, POLLIN, 0};
-        const int ready = poll(&wait, 1, 200);
+        const host::Input ready = host::WaitForInput(200);
         waited_ns_ = NowNs();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             parked_ = false;
         }
-        if (ready < 0 && errno != EINTR) {
+        if (ready == host::Input::kFailed) {
             end_ = End::kReadError;
             return -1;
         }
-        if (ready <= 0) continue;
+        if (ready != host::Input::kReady) continue;
         const std::size_t room = input_capacity_ - kept_;
-        const ssize_t got = read(STDIN_FILENO, input_.get() + kept_, room);
-        if (got > 0) {
-            drained = static_cast<std::size_t>(got) < room;
+        std::size_t got = 0;
+        const host::Read read = host::ReadInput(input_.get() + kept_, room, got);
+        if (read == host::Read::kRead) {
+            drained = got < room;
             return static_cast<long>(got);
         }
-        if (got == 0) return 0;
-        if (errno != EINTR && errno != EAGAIN) {
+        if (read == host::Read::kEnd) return 0;
+        if (read == host::Read::kFailed) {
             end_ = End::kReadError;
             return -1;
         }

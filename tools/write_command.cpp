@@ -10,8 +10,6 @@
 // after every line read is on the storage.
 //
 // The file is divided into the progress line of a terminal and the command itself.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
@@ -20,7 +18,7 @@
 
 #include "commands.h"
 #include "pipe_writer.h"
-#include "signals.h"
+#include "scrivlet/host.h"
 
 namespace scrivlet::tool {
 namespace {
@@ -134,7 +132,7 @@ CLI::App* AddWriteCommand(CLI::App& program, WriteOptions& options) {
 }
 
 int RunWrite(const WriteOptions& given) {
-    InstallStopHandlers();
+    host::InstallStopHandlers();
     scrivlet::RingOptions options = given.ring.options;
     // The lines reach the ring as it stores them, prepared while the group before is written.
     options.text = given.raw ? scrivlet::Text::raw : scrivlet::Text::utf16_stored;
@@ -146,7 +144,7 @@ int RunWrite(const WriteOptions& given) {
         Report("opening the ring", error);
         return kExitFailure;
     }
-    Progress progress(!given.quiet && isatty(STDERR_FILENO) == 1);
+    Progress progress(!given.quiet && host::ErrorIsTerminal());
     PipeWriter::End end;
     std::uint64_t lines = 0;
     {
@@ -162,7 +160,7 @@ int RunWrite(const WriteOptions& given) {
         std::perror("scrivlet write: reading standard input");
         return kExitFailure;
     }
-    if (end == PipeWriter::End::kStopped) return 128 + StopSignal();
+    if (end == PipeWriter::End::kStopped) return 128 + host::StopSignal();
     return kExitOk;
 }
 

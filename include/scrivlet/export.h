@@ -15,35 +15,22 @@
 #include <stddef.h>
 #endif
 
-#if defined(SCRIVLET_STATIC) || defined(SCRIVLET_EMBEDDED)
+/* The ring library's hidden copy exports nothing of this library. */
+#if defined(SCRIVLET_EMBEDDED) && !defined(SCRIVLET_API)
 #define SCRIVLET_API
-#elif defined(_WIN32) || defined(__CYGWIN__)
-#if defined(SCRIVLET_BUILDING)
-#define SCRIVLET_API __declspec(dllexport)
-#else
-#define SCRIVLET_API __declspec(dllimport)
 #endif
-#else
-#define SCRIVLET_API __attribute__((visibility("default")))
-#endif
+/* Written when the library was configured, with the compiler's attributes (and the wide text
+ * type below). */
+#include "scrivlet/scrivlet_export.h"
 
 /* SCRIVLET_RING_API marks the exported surface of the ring library (scrivlet/ring.h), a library
  * of its own above this one, built with SCRIVLET_RING_BUILDING. */
-#if defined(SCRIVLET_STATIC)
-#define SCRIVLET_RING_API
-#elif defined(_WIN32) || defined(__CYGWIN__)
-#if defined(SCRIVLET_RING_BUILDING)
-#define SCRIVLET_RING_API __declspec(dllexport)
-#else
-#define SCRIVLET_RING_API __declspec(dllimport)
-#endif
-#else
-#define SCRIVLET_RING_API __attribute__((visibility("default")))
-#endif
+#include "scrivlet/scrivlet_ring_export.h"
 
-/* Wide text: 16-bit UTF-16 code units. On Windows that is wchar_t (L"..." literals); elsewhere
- * char16_t (u"..." literals). TQ_TEXT("...") writes a literal of the right kind on both. */
-#if defined(_WIN32)
+/* Wide text: 16-bit UTF-16 code units. Where the platform's own interface takes wchar_t
+ * (Windows) it is wchar_t (L"..." literals); elsewhere char16_t (u"..." literals). TQ_TEXT("...")
+ * writes a literal of the right kind on both. */
+#if defined(SCRIVLET_WIDE_TEXT_IS_WCHAR_T)
 typedef wchar_t TQ_WCHAR;
 #define TQ_TEXT(s) L##s
 #elif defined(__cplusplus)

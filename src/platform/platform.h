@@ -278,6 +278,19 @@ typedef int (*NewHandler)(std::size_t);
 NewHandler _set_new_handler(NewHandler handler);
 int _set_new_mode(int mode);
 
+// Paths as the platform's file system spells them (paths.cpp of each tree). They are rules, not
+// operations, so they are not in the table.
+//
+// PathSeparator: the character between directories in a path as the file system names it.
+char PathSeparator();
+
+// RootFolder: the start of a folder written with '\' between its directories, rewritten in place
+// as the log file's folder walk takes it on this platform. Where absolute paths start with '/',
+// the leading separators of an absolute folder become one '/', which the walk takes as part of
+// the first directory's name ("\var\log" is walked as /var and /var/log); elsewhere the folder
+// stays as given. Returns the folder's new length, never more than length.
+std::size_t RootFolder(char* folder, std::size_t length);
+
 // Bounded 16-bit text, the same code on every platform (text.cpp).
 //
 // swprintf_s: formats into buffer, writing at most count elements, terminating zero included.

@@ -15,6 +15,7 @@
 
 #include "error_info.h"
 #include "places.h"
+#include "platform/platform.h"
 #include "ring/group_commit.h"
 #include "ring/resume.h"
 #include "ring/text.h"
@@ -180,9 +181,8 @@ class RingFile final : public TQCLogFile_1, public detail::GroupSink {
         reading::AppendUtf8(
             std::u16string_view(reinterpret_cast<const char16_t*>(m_szFolderFileName), length),
             path_);
-#if !defined(_WIN32)
-        std::replace(path_.begin(), path_.end(), '\\', '/');  // as the file system names it
-#endif
+        // As the file system names it.
+        std::replace(path_.begin(), path_.end(), '\\', os::PathSeparator());
         path_number_ = m_uiFileNumber;
     }
 
@@ -221,16 +221,11 @@ std::size_t CopyText(std::string_view utf8, TQ_WCHAR (&target)[N]) {
     return text.size();
 }
 
-// The folder as the log file takes it: '\' between directories. On POSIX an absolute folder
-// keeps its leading '/', which the folder walk takes as part of the first directory's name, so
-// that "/var/log/app" is walked as /var, /var/log and /var/log/app.
+// The folder as the log file takes it: '\' between directories, its start as the platform's
+// folder walk takes it.
 std::string LibraryFolder(std::string folder) {
     std::replace(folder.begin(), folder.end(), '/', '\\');
-#if !defined(_WIN32)
-    const std::size_t first = folder.find_first_not_of('\\');
-    if (first != 0 && first != std::string::npos) folder.replace(0, first, "/");
-    if (first == std::string::npos && !folder.empty()) folder = "/";
-#endif
+    folder.resize(os::RootFolder(folder.data(), folder.size()));
     return folder;
 }
 

@@ -400,11 +400,11 @@ def case_hostile_writer():
                 and (fifo is None or os.read(fifo, 99) == b"")), f"{name}: {result.stderr}"
 
 
-def case_readme_shipping_example():
-    # The README's command line that ships a ring to a syslog collector, run as written against
+def case_manual_shipping_example():
+    # The manual's command line that ships a ring to a syslog collector, run as written against
     # a listener on this machine.
-    readme = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../README.md"))
-    line = next(text.strip() for text in readme if "| logger --tcp" in text)
+    manual = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../docs/cli.md"))
+    line = next(text.strip() for text in manual if "| logger --tcp --server" in text)
     server = socket.create_server(("127.0.0.1", 0))
     server.settimeout(20)
     port = server.getsockname()[1]

@@ -37,7 +37,8 @@ endif()
 
 foreach(host IN LISTS hosts)
   if(host STREQUAL "scrivlet_msvc_ring_c")
-    target_include_directories(${host} PRIVATE ${PROJECT_SOURCE_DIR}/include)
+    target_include_directories(${host} PRIVATE ${PROJECT_SOURCE_DIR}/include
+                                               ${SCRIVLET_GENERATED_INCLUDE})
     target_link_libraries(${host} PRIVATE scrivlet_host_ring)
     set(dlls ${ring}.dll)
   else()

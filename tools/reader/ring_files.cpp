@@ -1,18 +1,12 @@
 // Finding, reading and ordering the files of a ring (see ring_files.h).
 #include "ring_files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <map>
 
 #include "scrivlet/format.h"
+#include "scrivlet/host.h"
 #include "scrivlet/logfile.h"
 
 namespace scrivlet::tool {
@@ -48,13 +42,28 @@ bool SplitNumber(const std::string& file_name, unsigned int& number, std::size_t
     return true;
 }
 
-std::string Kind(mode_t mode) {
-    if (S_ISDIR(mode)) return "a directory";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a regular file";
+// Why something that is not a regular file cannot be read as a ring file.
+std::string KindProblem(const host::Status& status) {
+    switch (status.kind) {
+        case host::Kind::kDirectory:
+            return "a directory";
+        case host::Kind::kFifo:
+            return "a FIFO";
+        case host::Kind::kCharacterDevice:
+            return "a character device";
+        case host::Kind::kBlockDevice:
+            return "a block device";
+        case host::Kind::kSocket:
+            return "a socket";
+        case host::Kind::kLinkLoop:
+            return "a loop of symbolic links";
+        case host::Kind::kBrokenLink:
+            return "a symbolic link to nothing";
+        case host::Kind::kUnknown:
+            return "cannot be examined: " + status.error;
+        default:
+            return "not a regular file";
+    }
 }
 
 }  // namespace
@@ -104,39 +113,19 @@ std::string NamePattern(const RingPlace& place) {
 
 FileState StatFile(const std::string& path) {
     FileState state;
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        const int error = errno;
-        struct stat link;
-        if (lstat(path.c_str(), &link) != 0) {
-            if (errno == ENOENT || errno == ENOTDIR) return state;
-            state.exists = true;
-            state.problem = std::string("cannot be examined: ") + std::strerror(errno);
-            return state;
-        }
-        state.exists = true;
-        state.problem = error == ELOOP ? "a loop of symbolic links"
-                        : error == ENOENT
-                            ? "a symbolic link to nothing"
-                            : std::string("cannot be examined: ") + std::strerror(error);
-        return state;
-    }
+    const host::Status status = host::Examine(path);
+    if (status.kind == host::Kind::kMissing) return state;
     state.exists = true;
-    state.size = static_cast<std::uint64_t>(info.st_size);
-    state.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
-                  static_cast<std::int64_t>(info.st_mtim.tv_nsec);
-    state.inode = static_cast<std::uint64_t>(info.st_ino);
-    state.device = static_cast<std::uint64_t>(info.st_dev);
-    if (!S_ISREG(info.st_mode)) {
-        state.problem = Kind(info.st_mode);
+    state.size = status.size;
+    state.mtime = status.mtime;
+    state.inode = status.inode;
+    state.device = status.device;
+    if (status.kind != host::Kind::kRegular) {
+        state.problem = KindProblem(status);
     } else if (state.size > kLargestRingFile) {
         state.problem = "larger than any file of a ring (" + std::to_string(state.size) + " bytes)";
     }
     return state;
-}
-
-FileReader::~FileReader() {
-    if (fd_ >= 0) close(fd_);
 }
 
 bool FileReader::Open(const std::string& path, const FileState& state, std::string& problem) {
@@ -145,13 +134,13 @@ bool FileReader::Open(const std::string& path, const FileState& state, std::stri
         return false;
     }
     // Without blocking: a FIFO put in the file's place since it was examined opens at once.
-    fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd_ < 0) {
-        problem = std::string("cannot be read: ") + std::strerror(errno);
+    bool regular = false;
+    std::string error;
+    if (!file_.Open(path, regular, error)) {
+        problem = "cannot be read: " + error;
         return false;
     }
-    struct stat info;
-    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (!regular) {
         problem = "replaced by something other than a regular file";
         return false;
     }
@@ -160,17 +149,9 @@ bool FileReader::Open(const std::string& path, const FileState& state, std::stri
 
 std::string FileReader::Read(std::uint64_t begin, std::uint64_t end) const {
     std::string bytes;
-    if (fd_ < 0 || end <= begin) return bytes;
+    if (!file_.is_open() || end <= begin) return bytes;
     bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, kLargestRingFile)));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            pread(fd_, &bytes[got], bytes.size() - got, static_cast<off_t>(begin + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
+    bytes.resize(file_.ReadAt(begin, bytes.data(), bytes.size()));
     return bytes;
 }
 
@@ -199,10 +180,11 @@ bool ReadLayout(const std::string& path, const LayoutHints& hints, FileState& st
 
 std::vector<RingFile> FindRingFiles(const RingPlace& place, const LayoutHints& hints) {
     std::vector<RingFile> files;
-    DIR* folder = opendir(place.directory.c_str());
-    if (folder == nullptr) return files;
-    while (const dirent* entry = readdir(folder)) {
-        const unsigned int number = FileNumber(place, entry->d_name);
+    std::vector<std::string> names;
+    std::string error;
+    if (!host::ListFolder(place.directory, names, error)) return files;
+    for (const std::string& name : names) {
+        const unsigned int number = FileNumber(place, name);
         if (number == 0) continue;
         RingFile file;
         file.number = number;
@@ -210,7 +192,6 @@ std::vector<RingFile> FindRingFiles(const RingPlace& place, const LayoutHints& h
         ReadLayout(file.path, hints, file.state, file.layout);
         if (file.state.exists) files.push_back(file);
     }
-    closedir(folder);
     std::sort(files.begin(), files.end(),
               [](const RingFile& a, const RingFile& b) { return a.number < b.number; });
     return files;
@@ -241,21 +222,23 @@ OrderKey OrderRingFiles(std::vector<RingFile>& files) {
 
 std::string DescribeAbsence(const RingPlace& place) {
     const std::string looked_for = "no file " + NamePattern(place);
-    struct stat info;
-    if (stat(place.directory.c_str(), &info) != 0) {
+    const host::Kind kind = host::Examine(place.directory).kind;
+    if (kind == host::Kind::kMissing || kind == host::Kind::kLinkLoop ||
+        kind == host::Kind::kBrokenLink || kind == host::Kind::kUnknown) {
         return looked_for + ": the folder " + place.directory + " does not exist";
     }
-    if (!S_ISDIR(info.st_mode)) return looked_for + ": " + place.directory + " is not a folder";
-    DIR* folder = opendir(place.directory.c_str());
-    if (folder == nullptr) {
-        return looked_for + ": the folder cannot be read: " + std::strerror(errno);
+    if (kind != host::Kind::kDirectory) {
+        return looked_for + ": " + place.directory + " is not a folder";
+    }
+    std::vector<std::string> names;
+    std::string error;
+    if (!host::ListFolder(place.directory, names, error)) {
+        return looked_for + ": the folder cannot be read: " + error;
     }
     // Rings of other names (base name: numbers), and the other entries.
     std::map<std::string, std::vector<unsigned int>> rings;
     std::vector<std::string> others;
-    while (const dirent* entry = readdir(folder)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
+    for (const std::string& name : names) {
         unsigned int number = 0;
         std::size_t suffix = 0;
         if (SplitNumber(name, number, suffix)) {
@@ -264,7 +247,6 @@ std::string DescribeAbsence(const RingPlace& place) {
             others.push_back(name);
         }
     }
-    closedir(folder);
     std::string text = looked_for;
     if (rings.empty() && others.empty()) return text + ": the folder is empty";
     for (auto& [name, numbers] : rings) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scrivlet/host.h"
 #include "scrivlet/reading/layout.h"
 #include "scrivlet/reading/order.h"
 
@@ -57,7 +58,6 @@ FileState StatFile(const std::string& path);
 class FileReader {
   public:
     FileReader() = default;
-    ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
@@ -67,7 +67,7 @@ class FileReader {
     std::string Read(std::uint64_t begin, std::uint64_t end) const;
 
   private:
-    int fd_ = -1;
+    host::ReadOnlyFile file_;
 };
 
 struct RingFile {

@@ -1,4 +1,5 @@
-// UTF-16 paths of the library as native UTF-8 paths, and parent directories (see paths.h).
+// UTF-16 paths of the library as native UTF-8 paths, and parent directories (see paths.h); then
+// the platform's path rules (platform.h).
 #include "platform/posix/paths.h"
 
 #include <cstring>
@@ -74,5 +75,16 @@ NativePathBuffer::NativePathBuffer(LPCWSTR path) {
 }
 
 }  // namespace posix
+
+char PathSeparator() { return '/'; }
+
+std::size_t RootFolder(char* folder, std::size_t length) {
+    std::size_t leading = 0;
+    while (leading < length && folder[leading] == '\\') ++leading;
+    if (leading == 0) return length;
+    folder[0] = '/';
+    std::memmove(folder + 1, folder + leading, length - leading);
+    return length - leading + 1;
+}
 }  // namespace os
 }  // namespace scrivlet
