@@ -198,10 +198,29 @@ struct Breakdown {
     }
 };
 
+// Where a trickled line's time went: the logger's wake and read (from the write into the pipe to
+// the end of its read) and the rest, scrivlet write (trickles[0]) beside durable-cat
+// (trickles[1]), with the parts scrivlet write timed itself (said: its --stats).
+std::string TrickleBreakdown(std::vector<Trickle>& trickles, const std::string& said) {
+    char text[700];
+    std::snprintf(
+        text, sizeof text,
+        "from the write into the pipe to the end of the logger's read p50 %.0f us (durable-cat "
+        "%.0f us), from there to the end of the write that stores it p50 %.0f us (durable-cat "
+        "%.0f us), the loggers' calls looked at every 10 us; inside scrivlet write (means): "
+        "%.1f us reading after its wait for the pipe ended, %.1f us from the read to the ring's "
+        "write (%.1f us of them converting the line, the rest handing it on), %.1f us writing",
+        trickles[0].read.PercentileUs(50), trickles[1].read.PercentileUs(50),
+        trickles[0].after_read.PercentileUs(50), trickles[1].after_read.PercentileUs(50),
+        StatsFigure(said, "on arrival: "), StatsFigure(said, "wait for input, "),
+        StatsFigure(said, "storing the lines "), StatsFigure(said, "us), "));
+    return text;
+}
+
 }  // namespace
 
 int RunPipe(const std::string& self, const std::string& tool, const std::string& work, bool quick,
-            const std::string& chart_data) {
+            const std::string& chart_data, bool trickle_only) {
     const int rounds = quick ? 2 : 5;
     signal(SIGPIPE, SIG_IGN);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it is known
@@ -214,10 +233,12 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
     const std::vector<std::size_t> sizes = {std::size_t{256} << 10, std::size_t{512} << 10,
                                             std::size_t{1} << 20,   std::size_t{2} << 20,
                                             std::size_t{4} << 20,   std::size_t{8} << 20};
-    const std::vector<double> speeds = StorageSpeeds(
-        work + "/pipe-speed", sizes, static_cast<std::size_t>(quick ? 8 : 32) << 20, quick ? 1 : 3);
+    const std::vector<double> speeds =
+        trickle_only ? std::vector<double>()
+                     : StorageSpeeds(work + "/pipe-speed", sizes,
+                                     static_cast<std::size_t>(quick ? 8 : 32) << 20, quick ? 1 : 3);
     double group_speed = 0;
-    std::printf("storage:        durable write-through MB/s by write size:");
+    if (!trickle_only) std::printf("storage:        durable write-through MB/s by write size:");
     for (std::size_t i = 0; i < speeds.size(); ++i) {
         std::printf(" %zu KiB %.0f%s", sizes[i] >> 10, speeds[i], i + 1 < speeds.size() ? "," : "");
         if (sizes[i] == kGroupBytes) group_speed = speeds[i];
@@ -226,13 +247,14 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
         std::printf(" (scrivlet write's groups of 2 MiB: %.2f of the 8 MiB figure)",
                     group_speed / speeds.back());
     }
-    std::printf("\n");
+    if (!trickle_only) std::printf("\n");
 
     // The bursts.
     Side sides[2][kLoggers];
     std::size_t inputs[2] = {};
-    std::FILE* chart = chart_data.empty() ? nullptr : std::fopen(chart_data.c_str(), "w");
-    for (std::size_t b = 0; b < 2; ++b) {
+    std::FILE* chart =
+        chart_data.empty() || trickle_only ? nullptr : std::fopen(chart_data.c_str(), "w");
+    for (std::size_t b = 0; b < (trickle_only ? 0 : 2); ++b) {
         const Burst& burst = kBursts[b];
         const std::string input = MakeInput(burst.lines);
         inputs[b] = input.size();
@@ -301,7 +323,7 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
     std::vector<std::vector<std::string>> idle_loggers;
     std::vector<int> idle_names;
     const Burst& big = kBursts[1];
-    for (int logger = 0; logger < kLoggers; ++logger) {
+    for (int logger = 0; logger < (trickle_only ? 0 : kLoggers); ++logger) {
         const std::string folder = work + "/pipe-idle/" + std::to_string(logger);
         FreshFolder(folder);
         const std::string target = logger == kRotatelogs ? folder + "/log" : folder;
@@ -311,10 +333,11 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
         idle_names.push_back(logger);
     }
     std::vector<IdleRun> idle;
-    const bool idled = RunIdle(idle_loggers, 3, idle);
+    const bool idled = !trickle_only && RunIdle(idle_loggers, 3, idle);
     RemoveTree(work + "/pipe-idle");
-    std::printf(
-        "\nidle, three lines a second apart, peak MB (code + data resident after the last):");
+    if (!trickle_only)
+        std::printf(
+            "\nidle, three lines a second apart, peak MB (code + data resident after the last):");
     for (std::size_t i = 0; idled && i < idle.size(); ++i) {
         std::printf(" %s %.1f (%.1f + %.1f)%s", kNames[idle_names[i]], idle[i].run.peak_mb,
                     idle[i].code_mb, idle[i].data_mb, i + 1 < idle.size() ? "," : "\n");
@@ -322,13 +345,13 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
             std::fprintf(chart, "\"%s\" %.2f\n", kLabels[idle_names[i]], idle[i].run.peak_mb);
         }
     }
-    if (!idled) std::printf(" failed\n");
+    if (!idled && !trickle_only) std::printf(" failed\n");
     if (chart != nullptr) std::fclose(chart);
 
     // The trickle: scrivlet write, and beside it the least a durable pipe logger does (this
     // program's durable-cat: each read written at once, write-through).
     const unsigned int lines = quick ? 40 : 200;
-    std::vector<Latencies> trickles;
+    std::vector<Trickle> trickles;
     Latencies floor;
     double writes_per_line = 0;
     std::string said;
@@ -344,8 +367,8 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
     RemoveTree(trickle_folder);
     double trickle50 = 0, floor50 = 0, cat50 = 0;
     if (trickled) {
-        trickle50 = trickles[0].PercentileUs(50);
-        cat50 = trickles[1].PercentileUs(50);
+        trickle50 = trickles[0].stored.PercentileUs(50);
+        cat50 = trickles[1].stored.PercentileUs(50);
         floor50 = floor.PercentileUs(50);
         std::printf(
             "trickle:        %u single lines, each after 3 ms of quiet: scrivlet write from the "
@@ -355,13 +378,10 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
             "us; the least a "
             "durable pipe logger does (each read written at once, O_DSYNC), in turn: p50 %.0f us, "
             "p99 %.0f us\n",
-            lines, trickle50, trickles[0].PercentileUs(99), writes_per_line, stored, floor50,
-            floor.PercentileUs(99), cat50, trickles[1].PercentileUs(99));
-        std::printf(
-            "                where a line's time went in scrivlet write (means): %.1f us "
-            "from its read to the ring's write, %.1f us writing; the rest, waking the "
-            "reading thread and reading\n",
-            StatsFigure(said, "arrival: "), StatsFigure(said, "to the write, "));
+            lines, trickle50, trickles[0].stored.PercentileUs(99), writes_per_line, stored, floor50,
+            floor.PercentileUs(99), cat50, trickles[1].stored.PercentileUs(99));
+        std::printf("                where a line's time went: %s\n",
+                    TrickleBreakdown(trickles, said).c_str());
     } else {
         std::printf("trickle: failed\n");
     }
@@ -416,12 +436,10 @@ int RunPipe(const std::string& self, const std::string& tool, const std::string&
         if (!Target("trickle p50 / one durable write of the same size", trickle50 / floor50, "x",
                     false, kTrickleTarget)) {
             std::printf(
-                "  why: p50 %.0f us against %.0f us: %.1f us from a line's read to the ring's "
-                "write and %.1f us writing (means), the rest waking the reading thread from its "
-                "wait for the pipe and reading; the least a durable pipe logger does takes "
-                "%.0f us the same way (%.2f of the direct write)\n",
-                trickle50, floor50, StatsFigure(said, "arrival: "),
-                StatsFigure(said, "to the write, "), cat50, cat50 / floor50);
+                "  why: p50 %.0f us against %.0f us; %s; the least a durable pipe logger does "
+                "takes %.0f us the same way (%.2fx the direct write)\n",
+                trickle50, floor50, TrickleBreakdown(trickles, said).c_str(), cat50,
+                cat50 / floor50);
         }
     } else {
         ++missed;

@@ -87,9 +87,10 @@ int RunTable(Settings& settings);
 // The pipe command: `scrivlet write` (the tool at tool) against s6-log, multilog and rotatelogs
 // on the same input through a pipe into work, and the latency of a trickle (beside this
 // program's durable-cat, self being this program); prints its table and writes lines/s and memory
-// per logger to chart_data (unless empty). 0 when the targets are met.
+// per logger to chart_data (unless empty). With trickle_only, the trickle alone and its target.
+// 0 when the targets are met.
 int RunPipe(const std::string& self, const std::string& tool, const std::string& work, bool quick,
-            const std::string& chart_data);
+            const std::string& chart_data, bool trickle_only = false);
 
 // The loop command: count Writes of size bytes in folder through one side ("lib", "libm" with
 // threads threads, or "raw"), within the functions the profiler counts. 0 on success, 1 when the

@@ -4,7 +4,7 @@
 //   scrivlet_bench table --work DIR --shm DIR [--quick] [--instructions LIB RAW]
 //                        [--instructions-guarded M] [--only CASES] [--chart-data PREFIX]
 //   scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]
-//   scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE]
+//   scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE] [--trickle]
 //   scrivlet_bench durable-cat FILE
 //
 // "table" runs every case (or those whose numbers CASES lists, e.g. --only 24) and prints the
@@ -15,7 +15,8 @@
 // ScrivletBenchRawLoop), so that the profiler can count only what happens within; THREADS (libm
 // only) threads share the object.
 //
-// "pipe" runs `scrivlet write` (TOOL) against the pipe loggers in DIR (case_pipe.cpp);
+// "pipe" runs `scrivlet write` (TOOL) against the pipe loggers in DIR (case_pipe.cpp), or with
+// --trickle only its trickle (single lines, their latency against a direct durable write);
 // "durable-cat" is the least a durable pipe logger does (pipe_runs.h), which the pipe command
 // runs beside `scrivlet write` in its trickle.
 //
@@ -38,7 +39,7 @@ int Usage() {
                  "[--instructions LIB RAW] [--instructions-guarded M] [--only CASES] "
                  "[--chart-data PREFIX]\n"
                  "       scrivlet_bench loop lib|libm|raw DIR SIZE COUNT [THREADS]\n"
-                 "       scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE]\n"
+                 "       scrivlet_bench pipe TOOL DIR [--quick] [--chart-data FILE] [--trickle]\n"
                  "       scrivlet_bench durable-cat FILE\n");
     return 2;
 }
@@ -58,10 +59,13 @@ int main(int argc, char** argv) {
     }
     if (argc >= 4 && std::strcmp(argv[1], "pipe") == 0) {
         bool quick = false;
+        bool trickle = false;
         std::string chart;
         for (int i = 4; i < argc; ++i) {
             if (std::strcmp(argv[i], "--quick") == 0) {
                 quick = true;
+            } else if (std::strcmp(argv[i], "--trickle") == 0) {
+                trickle = true;
             } else if (std::strcmp(argv[i], "--chart-data") == 0 && i + 1 < argc) {
                 chart = argv[++i];
             } else {
@@ -71,7 +75,7 @@ int main(int argc, char** argv) {
         std::error_code unknown;  // then the name it was started by
         const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
         return scrivlet::bench::RunPipe(unknown ? argv[0] : self.string(), argv[2], argv[3], quick,
-                                        chart);
+                                        chart, trickle);
     }
     if (argc < 2 || std::strcmp(argv[1], "table") != 0) return Usage();
     scrivlet::bench::Settings settings;

@@ -55,15 +55,23 @@ bool Start(const std::vector<std::string>& args, Child& child) {
     return child.pid > 0;
 }
 
-// The write calls a process has made, from its /proc/PID/io (open at io); 0 when it cannot be
-// read.
-std::uint64_t WriteCalls(int io) {
+// The read and write calls a process has made (each counted as it returns), from its
+// /proc/PID/io (open at io); 0 when it cannot be read.
+struct Calls {
+    std::uint64_t reads = 0;
+    std::uint64_t writes = 0;
+};
+Calls IoCalls(int io) {
     char text[512];
     const ssize_t got = pread(io, text, sizeof text - 1, 0);
-    if (got <= 0) return 0;
+    Calls calls;
+    if (got <= 0) return calls;
     text[got] = 0;
-    const char* at = std::strstr(text, "syscw:");
-    return at == nullptr ? 0 : std::strtoull(at + 6, nullptr, 10);
+    const char* reads = std::strstr(text, "syscr:");
+    const char* writes = std::strstr(text, "syscw:");
+    if (reads != nullptr) calls.reads = std::strtoull(reads + 6, nullptr, 10);
+    if (writes != nullptr) calls.writes = std::strtoull(writes + 6, nullptr, 10);
+    return calls;
 }
 
 // The processor that the process's main thread last ran on; -1 when it cannot be read.
@@ -124,7 +132,7 @@ bool Finish(Child& child, LoggerRun& run) {
     siginfo_t info{};
     if (waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOWAIT) != 0) return false;
     const int io = OpenIo(child.pid);
-    run.writes = WriteCalls(io);
+    run.writes = IoCalls(io).writes;
     if (io >= 0) close(io);
     int status = 0;
     waitpid(child.pid, &status, 0);
@@ -190,11 +198,11 @@ bool RunIdle(const std::vector<std::vector<std::string>>& loggers, unsigned int 
 }
 
 bool RunTrickle(const std::vector<std::vector<std::string>>& loggers, const std::string& folder,
-                unsigned int lines, std::size_t stored, std::vector<Latencies>& trickles,
+                unsigned int lines, std::size_t stored, std::vector<Trickle>& trickles,
                 Latencies& floor, double& writes_per_line, std::string& said) {
     std::vector<Child> children(loggers.size());
     std::vector<int> ios(loggers.size(), -1);
-    trickles.assign(loggers.size(), Latencies{});
+    trickles.assign(loggers.size(), Trickle{});
     bool ok = true;
     for (std::size_t k = 0; k < loggers.size(); ++k) ok = Start(loggers[k], children[k]) && ok;
     const std::string probe = folder + "/probe";
@@ -204,31 +212,41 @@ bool RunTrickle(const std::vector<std::vector<std::string>>& loggers, const std:
     // of this thread end when asked, not up to 50 us later.
     usleep(200000);
     prctl(PR_SET_TIMERSLACK, 1000UL);
-    std::vector<std::uint64_t> seen(loggers.size());
+    std::vector<Calls> seen(loggers.size());
     for (std::size_t k = 0; k < loggers.size(); ++k) {
         ios[k] = OpenIo(children[k].pid);
-        seen[k] = WriteCalls(ios[k]);
+        seen[k] = IoCalls(ios[k]);
         ok = ok && ios[k] >= 0;
     }
-    const std::uint64_t before = loggers.empty() ? 0 : seen[0];
+    const std::uint64_t before = loggers.empty() ? 0 : seen[0].writes;
     ok = ok && fd >= 0;
     // Each line, and the direct write, after the same 3 ms of quiet: a write that follows a
     // longer pause takes longer.
     for (unsigned int i = 0; ok && i < lines; ++i) {
         const std::string line = "trickle line " + std::to_string(i) + " of the pipe benchmark\n";
-        for (std::size_t k = 0; ok && k < loggers.size(); ++k) {
+        // In turns, every other line backwards: the line after the direct write finds this
+        // thread still on the first logger's processor, which it shares with that logger then.
+        for (std::size_t turn = 0; ok && turn < loggers.size(); ++turn) {
+            const std::size_t k = i % 2 == 0 ? turn : loggers.size() - 1 - turn;
             usleep(3000);
             const std::uint64_t start = NowNs();
             ok = WriteAll(children[k].input, line.data(), line.size());
             // Wait for the write call that stores the line (at most a second), looking every
-            // 10 us and sleeping in between, so that the logger has the processors to itself.
-            while (ok && WriteCalls(ios[k]) == seen[k]) {
+            // 10 us and sleeping in between, so that the logger has the processors to itself;
+            // on the way, the end of the read that took the line from the pipe.
+            std::uint64_t read = 0;
+            for (Calls now; ok && (now = IoCalls(ios[k])).writes == seen[k].writes;) {
+                if (read == 0 && now.reads != seen[k].reads) read = NowNs();
                 ok = NowNs() - start < 1000000000u;
                 const struct timespec pause = {0, 10000};
                 nanosleep(&pause, nullptr);
             }
-            trickles[k].Add(NowNs() - start);
-            seen[k] = WriteCalls(ios[k]);
+            const std::uint64_t end = NowNs();
+            if (read == 0) read = end;  // read and stored between two looks
+            trickles[k].stored.Add(end - start);
+            trickles[k].read.Add(read - start);
+            trickles[k].after_read.Add(end - read);
+            seen[k] = IoCalls(ios[k]);
         }
         // From the processor the first logger's reading thread ran on: how long a durable write
         // takes depends on it (whether the disk's interrupt lands there or has to wake it).
@@ -247,7 +265,7 @@ bool RunTrickle(const std::vector<std::vector<std::string>>& loggers, const std:
         if (k == 0) said = run.said;
     }
     writes_per_line =
-        lines > 0 && !loggers.empty() ? static_cast<double>(seen[0] - before) / lines : 0;
+        lines > 0 && !loggers.empty() ? static_cast<double>(seen[0].writes - before) / lines : 0;
     return ok;
 }
 

@@ -36,16 +36,23 @@ struct IdleRun {
 bool RunIdle(const std::vector<std::vector<std::string>>& loggers, unsigned int lines,
              std::vector<IdleRun>& runs);
 
-// Single lines into each of the loggers in turn (the first a `scrivlet write`), each after 3 ms
+// Single lines into each of the loggers in turn (the first a `scrivlet write`; every other line
+// the other way round), each after 3 ms
 // of quiet: each line's time from its write into the pipe to the end of the write call that
-// stores it (the logger's write calls looked at every 10 us); after each line, one durable write
+// stores it, split at the end of the read call that took it from the pipe (the logger's read and
+// write calls looked at every 10 us); after each line, one durable write
 // (O_DSYNC) of stored bytes appended to a file in folder, the floor that any durable logger has,
 // also after 3 ms of quiet, so that all see the same storage in the same state, and made from the
 // processor that the first logger's reading thread last ran on (a write from the processor that
 // takes the disk's interrupts ends sooner than one from the other, which the interrupt must
 // wake). Also the first logger's write calls per line and what it said.
+struct Trickle {
+    Latencies stored;      // from the write into the pipe to the end of the write that stores it
+    Latencies read;        // from the write into the pipe to the end of the logger's read
+    Latencies after_read;  // from the end of that read to the end of the write
+};
 bool RunTrickle(const std::vector<std::vector<std::string>>& loggers, const std::string& folder,
-                unsigned int lines, std::size_t stored, std::vector<Latencies>& trickles,
+                unsigned int lines, std::size_t stored, std::vector<Trickle>& trickles,
                 Latencies& floor, double& writes_per_line, std::string& said);
 
 // The least a durable pipe logger does, for the trickle to be measured against: each read of

@@ -82,7 +82,8 @@ PipeWriter::End PipeWriter::Run(const std::function<void()>& progress) {
         read_ns_ = NowNs();
         // The last line without a line end, or what was read before a stop: nothing is dropped.
         StoreLines(got > 0 ? static_cast<std::size_t>(got) : 0, got <= 0);
-        times_.preparing += NowNs() - read_ns_;  // with the waits for room, taken out below
+        stored_ns_ = NowNs();
+        times_.preparing += stored_ns_ - read_ns_;  // with the waits for room, taken out below
         if (got <= 0) break;
         HandOn(drained, false);
         progress();
@@ -114,6 +115,7 @@ long PipeWriter::ReadInput(bool& drained) {
             parked_ = true;
         }
         const host::Input ready = host::WaitForInput(200);
+        waited_ns_ = NowNs();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             parked_ = false;
@@ -217,7 +219,9 @@ void PipeWriter::HandOn(bool drained, bool full) {
         times_.writing += took;
         ++times_.groups;
         ++times_.at_once;
+        times_.at_once_reading += read_ns_ - waited_ns_;
         times_.at_once_ready += ready;
+        times_.at_once_storing += stored_ns_ - read_ns_;
         times_.at_once_writing += took;
         return;
     }

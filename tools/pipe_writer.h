@@ -57,9 +57,12 @@ class PipeWriter {
         std::uint64_t preparing = 0;  // cutting and storing lines
         std::uint64_t room = 0;       // the reading thread waited for the group in flight
         // Groups written by the reading thread at once (the pipe was empty, nothing in flight):
-        // from the end of their read to the ring's write, and the write.
+        // from the end of the wait for input to the end of their read, from there to the ring's
+        // write (of which storing their lines), and the write.
         std::uint64_t at_once = 0;
+        std::uint64_t at_once_reading = 0;
         std::uint64_t at_once_ready = 0;
+        std::uint64_t at_once_storing = 0;
         std::uint64_t at_once_writing = 0;
     };
     // After Run.
@@ -115,8 +118,10 @@ class PipeWriter {
     bool failed_ = false;
     End end_ = End::kInput;
     std::atomic<std::uint64_t> lines_{0};
-    Times times_;                // under mutex_ where both threads add
-    std::uint64_t read_ns_ = 0;  // the end of the last read
+    Times times_;                  // under mutex_ where both threads add
+    std::uint64_t waited_ns_ = 0;  // the end of the last wait for input
+    std::uint64_t read_ns_ = 0;    // the end of the last read
+    std::uint64_t stored_ns_ = 0;  // its lines stored
     std::thread thread_;
 };
 

@@ -84,13 +84,14 @@ void PrintTimes(const PipeWriter::Times& times, std::uint64_t lines, const scriv
         stderr,
         "scrivlet write: %llu lines, %llu bytes stored, %llu groups in %llu write calls; "
         "%.1f ms: writing %.1f ms, preparing %.1f ms, waiting for room %.1f ms; "
-        "%llu groups written on arrival: %.1f us from the read to the write, "
-        "%.1f us writing\n",
+        "%llu groups written on arrival: %.1f us reading after the wait for input, "
+        "%.1f us from the read to the write (storing the lines %.1f us), %.1f us writing\n",
         static_cast<unsigned long long>(lines), static_cast<unsigned long long>(stats.bytes),
         static_cast<unsigned long long>(times.groups),
         static_cast<unsigned long long>(stats.writes), ms(times.run), ms(times.writing),
         ms(times.preparing), ms(times.room), static_cast<unsigned long long>(times.at_once),
-        us(times.at_once_ready, times.at_once), us(times.at_once_writing, times.at_once));
+        us(times.at_once_reading, times.at_once), us(times.at_once_ready, times.at_once),
+        us(times.at_once_storing, times.at_once), us(times.at_once_writing, times.at_once));
 }
 
 bool CloseRing(scrivlet::Ring& ring) {

@@ -162,11 +162,12 @@ def case_refusals():
 def case_writer_processes():
     # A second writer on the ring is refused while the first holds it; SIGTERM and SIGINT close
     # the ring with its footer after every line read, and exit with 128 + the signal. On a
-    # terminal the writer shows its progress, unless --quiet.
+    # terminal the writer shows its progress, unless --quiet. A line that arrives alone is written
+    # by the thread that read it, without a hand-off (--stats counts those).
     for sig, quiet in ((signal.SIGTERM, []), (signal.SIGINT, ["--quiet"])):
         ring = ["-d", sig.name, "--footer", "Stopped"]
         master, slave = pty.openpty()
-        first, pipe = start_writer(ring + quiet, stderr=slave)
+        first, pipe = start_writer(ring + quiet + ["--stats"], stderr=slave)
         os.close(slave)
         for line in (b"kept\n", b"more\n"):  # the progress shows from half a second on
             os.write(pipe, line)
@@ -185,6 +186,7 @@ def case_writer_processes():
         os.close(master)
         shown = b"lines/s" in screen and f"file {sig.name}/LogFile_1_0001.log".encode() in screen
         assert shown != bool(quiet), f"{sig.name} {quiet}: {screen}"
+        assert b"2 groups written on arrival" in screen, screen
         stored = open(f"{sig.name}/LogFile_1_0001.log", "rb").read()
         assert stored.startswith(utf16("kept", "more")), stored
         assert stored.endswith(utf16(" Stopped 1 3")), stored
