@@ -31,15 +31,18 @@ SCRIVLET_BENCH_PACKAGES=(libspdlog-dev valgrind gnuplot-nox)
 # The pipe loggers that `scrivlet write` is measured against in bench/run's pipe table: s6-log,
 # multilog and rotatelogs; bench/run leaves out those that are missing.
 SCRIVLET_PIPE_PEER_PACKAGES=(s6 daemontools apache2-utils)
-# The Debian package of .ci/steps/40-deb.sh: cpack's dependency scan (dpkg-dev, file) and the man
-# page and completion that the installed package is checked for (man-db, bash-completion).
-SCRIVLET_DEB_PACKAGES=(dpkg-dev file man-db bash-completion)
+# The Debian packages (scripts/package-deb): dpkg-dev (dpkg-shlibdeps, dpkg-buildflags,
+# dpkg-parsechangelog), file and binutils (strip) to build them; lintian to check them, and the
+# man page and completion that the installed packages are checked for (man-db, bash-completion)
+# (.ci/steps/40-deb.sh).
+SCRIVLET_DEB_PACKAGES=(dpkg-dev file binutils lintian man-db bash-completion)
 # The Windows cross builds (32- and 64-bit MinGW-w64) and Wine for their test suites, 64-bit and
 # 32-bit (wine32 of the i386 architecture, which ensure_packages adds) (.ci/steps/50-windows.sh).
 SCRIVLET_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine32:i386)
 # What the DLL in the MSVC C++ ABI needs (presets msvc-x86, msvc-x64; .ci/steps/55-msvc.sh): LLVM's
 # clang-cl, lld-link, llvm-lib, llvm-dlltool and llvm-undname, MinGW-w64's Windows headers, and
-# Wine to run the test hosts of both architectures.
+# Wine to run the test hosts of both architectures; with the MinGW ones, what the Windows zips and
+# the hosts built from them need (.ci/steps/58-windows-zip.sh).
 SCRIVLET_MSVC_PACKAGES=(cmake ninja-build clang-14 clang-tools-14 lld-14 llvm-14 mingw-w64-common wine64
   wine32:i386)
 # The libFuzzer targets: clang and its sanitizer runtimes (.ci/steps/60-fuzz.sh).

@@ -68,7 +68,8 @@ for preset in mingw-i686 mingw-x64; do
   cmake --preset "${preset}" > /dev/null
   cmake --build --preset "${preset}"
   mapfile -t binaries < <(find "build/${preset}" \( -path "build/${preset}/_deps" -o \
-    -name CMakeFiles \) -prune -o \( -name '*.exe' -o -name '*.dll' \) -print)
+    -name CMakeFiles -o -name _CPack_Packages \) -prune -o \( -name '*.exe' -o -name '*.dll' \) \
+    -print)
   check_imports "$([[ ${preset} == mingw-i686 ]] && echo i686 || echo x86_64)-w64-mingw32-objdump" \
     "${binaries[@]}"
   check_ring_exports "build/${preset}/src/ring/scrivlet-ring.dll"

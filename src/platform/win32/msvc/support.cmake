@@ -61,4 +61,4 @@ add_custom_command(TARGET scrivlet POST_BUILD
           -DDLL=$<TARGET_FILE:scrivlet> -DDEF=${CMAKE_CURRENT_BINARY_DIR}/scrivlet.def
           -P ${CMAKE_CURRENT_LIST_DIR}/write_def.cmake
   VERBATIM)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/scrivlet.def DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/scrivlet.def DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
