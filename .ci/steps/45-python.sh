@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Python package as a user installs it: `pip install ./bindings/python` from the checkout,
-# offline, with Debian's python3, pip and setuptools; the README's Python example as written; then
-# the package's pytest suite against the installed package (not the checkout), this build's ring
-# library and the scrivlet tool.
+# offline, with Debian's python3, pip and setuptools; then the package's pytest suite against the
+# installed package (not the checkout), this build's ring library and the scrivlet tool. (The
+# README's Python example is run by the docs check.)
 #
 # Debian's python3 is externally managed (PEP 668): pip does not install into it, so the package
 # goes into a virtual environment. It is made --without-pip (no python3-venv needed) and with
@@ -26,16 +26,6 @@ trap 'rm -rf "${work}"' EXIT
 python=${work}/venv/bin/python
 "${python}" -m pip --version
 "${python}" -m pip install --no-index --no-build-isolation ./bindings/python
-
-# The README's Python example and its commands as written, after the Quick start's build, in a
-# folder that shows the checkout's bindings/ and build/.
-readme=${work}/readme
-mkdir "${readme}" && ln -s "${root}/bindings" "${root}/build" "${readme}/"
-awk '/^```python$/ {f = 1; next} f && /^```$/ {exit} f' README.md >"${readme}/host.py"
-awk '/^```python$/ {p = 1} p && /^```sh$/ {f = 1; next} f && /^```$/ {exit} f' README.md \
-  >"${readme}/run.sh"
-(cd "${readme}" && bash -e run.sh) | tee "${work}/readme.out"
-grep -q " pump 3 started$" "${work}/readme.out"
 
 # In a folder of the working file system (group commit needs writes that take time), away from
 # the checkout's package.
