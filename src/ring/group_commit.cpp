@@ -250,20 +250,10 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
     in_flight_ = true;
     space_.notify_all();
     const std::size_t count = writing_.sizes.size();
-    const bool hold_lock = quick_writes_;
 
     OwnerFailures failures(writing_.owners.data(), nullptr);
-    const std::uint64_t started = NowNs();
-    WriteStarts(started);
-    if (!hold_lock) lock.unlock();
-    sink_.WriteGroup(Group{writing_.bytes.get(), writing_.sizes.data(), nullptr, count}, failures);
-    const std::uint64_t ended = NowNs();
-
-    if (!hold_lock) lock.lock();
-    quick_writes_ = ended - started < kQuickWriteNs;
-    in_flight_ = false;
-    counts_.records += count;
-    ++counts_.groups;
+    const Cycle cycle = WriteOut(Group{writing_.bytes.get(), writing_.sizes.data(), nullptr, count},
+                                 failures, lock);
     for (std::size_t i = 0; i < count; ++i) --writing_.owners[i]->pending;
     // Each caller's records in a group lie in one run: release it at the end of its run. The
     // first kWakeAfterLock are woken once the lock is let go; any more at once.
@@ -288,7 +278,7 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
     // The next group is complete once the callers just released are back, beside those that
     // came during the write.
     expected_ = released + waiting_.callers;
-    WriteEnded(started, ended, released > 1);
+    WriteEnded(cycle.started, cycle.ended, released > 1);
     space_.notify_all();
     if (Ready()) AskForWriter();
     const bool done = me.done;
@@ -298,22 +288,28 @@ bool GroupCommit::WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Wa
     return done;
 }
 
-void GroupCommit::WriteOwn(const std::string_view* records, std::size_t count,
-                           std::unique_lock<std::mutex>& lock, Waiter& me) {
-    in_flight_ = true;
+GroupCommit::Cycle GroupCommit::WriteOut(const Group& group, Failures& failures,
+                                         std::unique_lock<std::mutex>& lock) {
     const bool hold_lock = quick_writes_;
     const std::uint64_t started = NowNs();
     WriteStarts(started);
     if (!hold_lock) lock.unlock();
-    OwnerFailures failures(nullptr, &me);
-    sink_.WriteGroup(Group{records[0].data(), nullptr, records, count}, failures);
+    sink_.WriteGroup(group, failures);
     const std::uint64_t ended = NowNs();
     if (!hold_lock) lock.lock();
     quick_writes_ = ended - started < kQuickWriteNs;
     in_flight_ = false;
-    counts_.records += count;
+    counts_.records += group.count;
     ++counts_.groups;
-    WriteEnded(started, ended, false);
+    return Cycle{started, ended};
+}
+
+void GroupCommit::WriteOwn(const std::string_view* records, std::size_t count,
+                           std::unique_lock<std::mutex>& lock, Waiter& me) {
+    in_flight_ = true;
+    OwnerFailures failures(nullptr, &me);
+    const Cycle cycle = WriteOut(Group{records[0].data(), nullptr, records, count}, failures, lock);
+    WriteEnded(cycle.started, cycle.ended, false);
     // Released as the writer of a group: those that came during the write expect it back.
     me.done = true;
     ++returning_;

@@ -153,6 +153,14 @@ class GroupCommit {
     // after letting the lock go (the first kWakeAfterLock of them; any more before). Returns
     // without the lock, and whether me was released.
     bool WriteWaitingGroup(std::unique_lock<std::mutex>& lock, const Waiter& me);
+    // With the lock held and the group in flight: has the sink write group, with the lock let go
+    // unless the last write was quicker than waking a caller, and counts it as written. Returns
+    // with the lock held, and when the write started and ended.
+    struct Cycle {
+        std::uint64_t started;
+        std::uint64_t ended;
+    };
+    Cycle WriteOut(const Group& group, Failures& failures, std::unique_lock<std::mutex>& lock);
     // With the lock held: asks a caller of the waiting group to write it.
     void AskForWriter();
     // With the lock held, as a write starts and ends: the cycle's times into counts_.
