@@ -12,8 +12,7 @@ started=$(date +%s)
 ensure_packages "${SCRIVLET_BUILD_PACKAGES[@]}" "${SCRIVLET_TEST_PACKAGES[@]}" \
   "${SCRIVLET_WINDOWS_PACKAGES[@]}"
 
-WINE64=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+. .ci/windows/wine.sh
 
 # Every DLL and program imports only DLLs that Windows itself ships (and the C hosts among the
 # tests this library's own DLLs; the ring DLL, which carries its own copy of the core, may
@@ -77,17 +76,8 @@ done
 check_exports build/mingw-i686/src/scrivlet.dll
 
 echo "---- the test suites under Wine"
-WINEPREFIX=$(mktemp -d /tmp/scrivlet-wine.XXXXXX)
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-  "${WINESERVER}" -k > /dev/null 2>&1 || true
-  rm -rf "${WINEPREFIX}"
-}
-trap cleanup EXIT
-# Wine's helper processes inherit the standard streams of the Wine process that starts them:
-# started here on /dev/null, they leave ctest's pipes alone.
-"${WINESERVER}" -p < /dev/null > /dev/null 2>&1
-"${WINE64}" wineboot --init < /dev/null > /dev/null 2>&1
+trap stop_wine EXIT
+start_wine "$(mktemp -d /tmp/scrivlet-wine.XXXXXX)"
 ctest --preset mingw-i686
 ctest --preset mingw-x64
 

@@ -14,9 +14,7 @@ started=$(date +%s)
 ensure_packages "${SCRIVLET_MSVC_PACKAGES[@]}" "${SCRIVLET_BUILD_PACKAGES[@]}" \
   "${SCRIVLET_TEST_PACKAGES[@]}" "${SCRIVLET_WINDOWS_PACKAGES[@]}"
 
-LLVM=/usr/lib/llvm-14/bin
-WINE64=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+. .ci/windows/wine.sh
 
 # Every DLL and program imports only DLLs that Windows itself ships (and the hosts this library's
 # own DLLs).
@@ -86,18 +84,8 @@ cmake --build --preset msvc-x64
 check_imports build/msvc-x64/src/scrivlet.dll build/msvc-x64/tests/*.exe
 
 echo "---- the test hosts under Wine, x86 and x64"
-WINEPREFIX=$(mktemp -d /tmp/scrivlet-wine.XXXXXX)
-export WINEPREFIX
-cleanup() {
-  "${WINESERVER}" -k > /dev/null 2>&1 || true
-  rm -rf "${WINEPREFIX}"
-}
-trap cleanup EXIT
-# Wine's helper processes inherit the standard streams of the Wine process that starts them:
-# started here on /dev/null, they leave ctest's pipes alone.
-"${WINESERVER}" -p < /dev/null > /dev/null 2>&1
-WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "${WINE64}" wineboot --init \
-  < /dev/null > /dev/null 2>&1
+trap stop_wine EXIT
+start_wine "$(mktemp -d /tmp/scrivlet-wine.XXXXXX)"
 ctest --preset msvc-x86
 ctest --preset msvc-x64
 

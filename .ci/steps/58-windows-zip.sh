@@ -15,21 +15,16 @@ root=$PWD
 ensure_packages "${SCRIVLET_MSVC_PACKAGES[@]}" "${SCRIVLET_BUILD_PACKAGES[@]}" \
   "${SCRIVLET_TEST_PACKAGES[@]}" "${SCRIVLET_WINDOWS_PACKAGES[@]}"
 
-LLVM=/usr/lib/llvm-14/bin
-WINE64=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+. .ci/windows/wine.sh
 version=$(sed -n 's/^project(Scrivlet VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 
 work=$(mktemp -d /tmp/scrivlet-zip.XXXXXX)
-WINEPREFIX=${work}/wine && mkdir "${work}/wine"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
-  "${WINESERVER}" -k > /dev/null 2>&1 || true
+  stop_wine
   rm -rf "${work}"
 }
 trap cleanup EXIT
-"${WINESERVER}" -p < /dev/null > /dev/null 2>&1
-"${WINE64}" wineboot --init < /dev/null > /dev/null 2>&1
+start_wine "${work}/wine"
 
 # expect_record FOLDER TEXT: some file of the ring in FOLDER holds the record TEXT, as the bytes
 # the host gave or as the ring's UTF-16LE lines.
