@@ -22,6 +22,7 @@
 
 #include "cases.h"
 #include "files.h"
+#include "ring_run.h"
 #include "runs.h"
 #include "scrivlet/ring.h"
 #if defined(SCRIVLET_BENCH_SPDLOG)
@@ -29,40 +30,6 @@
 #endif
 
 namespace scrivlet::bench {
-namespace {
-
-const unsigned int kThreadCounts[] = {1, 2, 4, 8, 16};
-const std::size_t kRows = sizeof kThreadCounts / sizeof kThreadCounts[0];
-
-enum Contender { kRing, kGuarded, kSpdlog, kContenders };
-const char* const kNames[kContenders] = {"Ring", "TQCLogFileM_1", "spdlog+fdatasync"};
-
-struct RingRun {
-    double rate;
-    double per_write;  // records per write-through call
-    RingStats stats;
-    double seconds;
-};
-
-// The ring's counts over several runs, and their time.
-struct Cycles {
-    RingStats sum;
-    double seconds = 0;
-    void Add(const RingRun& run) {
-        sum.records += run.stats.records;
-        sum.writes += run.stats.writes;
-        sum.write_ns += run.stats.write_ns;
-        sum.cycles += run.stats.cycles;
-        sum.wake_ns += run.stats.wake_ns;
-        sum.turns_ns += run.stats.turns_ns;
-        sum.back_ns += run.stats.back_ns;
-        seconds += run.seconds;
-    }
-    // Microseconds per write call.
-    double PerWrite(double ns) const {
-        return sum.writes == 0 ? 0 : ns / 1e3 / static_cast<double>(sum.writes);
-    }
-};
 
 RingRun RunRing(const std::string& folder, const std::vector<char>& record, unsigned int count,
                 unsigned int threads, Latencies& latencies, std::uint64_t& allocations) {
@@ -89,6 +56,34 @@ RingRun RunRing(const std::string& folder, const std::vector<char>& record, unsi
     return RingRun{rate, static_cast<double>(stats.records) / static_cast<double>(stats.writes),
                    stats, count / rate};
 }
+
+namespace {
+
+const unsigned int kThreadCounts[] = {1, 2, 4, 8, 16};
+const std::size_t kRows = sizeof kThreadCounts / sizeof kThreadCounts[0];
+
+enum Contender { kRing, kGuarded, kSpdlog, kContenders };
+const char* const kNames[kContenders] = {"Ring", "TQCLogFileM_1", "spdlog+fdatasync"};
+
+// The ring's counts over several runs, and their time.
+struct Cycles {
+    RingStats sum;
+    double seconds = 0;
+    void Add(const RingRun& run) {
+        sum.records += run.stats.records;
+        sum.writes += run.stats.writes;
+        sum.write_ns += run.stats.write_ns;
+        sum.cycles += run.stats.cycles;
+        sum.wake_ns += run.stats.wake_ns;
+        sum.turns_ns += run.stats.turns_ns;
+        sum.back_ns += run.stats.back_ns;
+        seconds += run.seconds;
+    }
+    // Microseconds per write call.
+    double PerWrite(double ns) const {
+        return sum.writes == 0 ? 0 : ns / 1e3 / static_cast<double>(sum.writes);
+    }
+};
 
 #if defined(SCRIVLET_BENCH_SPDLOG)
 double RunSpdlog(const std::string& folder, const std::vector<char>& record, unsigned int count,

@@ -9,6 +9,7 @@
 
 #include "cases.h"
 #include "files.h"
+#include "ring_run.h"
 #include "runs.h"
 #include "scrivlet/ring.h"
 #include "scrivlet/ring_c.h"
@@ -29,29 +30,9 @@ const unsigned int kThreadCounts[] = {1, 8};
 // One run through the class (c false) or the C interface: the aggregate rate.
 double RunOnce(bool c, const std::string& folder, const std::vector<char>& record,
                unsigned int count, unsigned int threads, Latencies& latencies) {
-    Prepare(folder);
     std::uint64_t allocations = 0;
-    if (!c) {
-        RingOptions options;
-        options.folder = folder;
-        options.name = "lib";
-        options.count = kFileCount;
-        options.size = kFileSize;
-        options.header = kHeaderText;
-        options.footer = kFooterText;
-        options.counter = true;
-        options.text = Text::raw;
-        Ring ring;
-        Error error;
-        if (!ring.open(options, error)) Die("Ring::open", error.info);
-        const std::string_view bytes(record.data(), record.size());
-        const double rate = RunThreads(threads, count, latencies, allocations, [&ring, bytes] {
-            Error failure;
-            if (!ring.write(bytes, failure)) Die("Ring::write", failure.info);
-        });
-        if (!ring.close(error)) Die("Ring::close", error.info);
-        return rate;
-    }
+    if (!c) return RunRing(folder, record, count, threads, latencies, allocations).rate;
+    Prepare(folder);
     tagScrivletRingOptions_1 options = {};
     options.cbSize = sizeof options;
     options.pszFolder = folder.c_str();
